@@ -1,0 +1,58 @@
+#include "AppSetup.h"
+
+#include "Fonts.h"
+#include "Forms.h"
+#include "ProgramFolder.h"
+#include "admin.h"
+#include "admin1.h"
+#include "mimaxiugai.h"
+#include "tiantu.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+namespace AppSetup {
+
+void prepareApplication(QApplication& app)
+{
+    QApplication::setApplicationName(QStringLiteral("Talvio"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Talvio"));
+    Fonts::install();
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(translator);
+}
+
+void registerWindows()
+{
+    Forms& forms = Forms::instance();
+    forms.registerForm(QStringLiteral("admin"), [] { return new admin; });
+    forms.registerForm(QStringLiteral("admin1"), [] { return new admin1; });
+    forms.registerForm(QStringLiteral("mimaxiugai"), [] { return new mimaxiugai; });
+    forms.registerForm(QStringLiteral("tiantu"), [] { return new tiantu; });
+}
+
+bool applyArguments(const QStringList& arguments, QString* problem)
+{
+    const qsizetype at = arguments.indexOf(QStringLiteral("--data-dir"));
+    if (at < 0)
+        return true;
+    if (at + 1 >= arguments.size()) {
+        *problem = QStringLiteral("--data-dir 后面缺少文件夹");
+        return false;
+    }
+    const QString folder = arguments.at(at + 1);
+    if (!QFileInfo(folder).isDir()) {
+        *problem = QStringLiteral("文件夹 %1 不存在").arg(QDir::toNativeSeparators(folder));
+        return false;
+    }
+    ProgramFolder::setRoot(folder);
+    return true;
+}
+
+} // namespace AppSetup

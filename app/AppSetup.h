@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QApplication;
+
+// Start-up pieces shared by the program and its tests.
+namespace AppSetup {
+
+// Fonts, Chinese standard buttons and the application's title.
+void prepareApplication(QApplication& app);
+// Fills the window registry with every window of the program.
+void registerWindows();
+// Reads "--data-dir DIR" from the arguments; returns false with a message when it is malformed.
+bool applyArguments(const QStringList& arguments, QString* problem);
+
+} // namespace AppSetup

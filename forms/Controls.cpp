@@ -1,0 +1,74 @@
+#include "Controls.h"
+
+#include "Twips.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace Controls {
+
+namespace {
+template <typename W> W* made(W* widget, const QString& name, Box box)
+{
+    widget->setObjectName(name);
+    Twips::place(widget, box.left, box.top, box.width, box.height);
+    return widget;
+}
+
+} // namespace
+
+QLabel* label(QWidget* parent, const QString& name, const QString& caption, Box box)
+{
+    auto* widget = made(new QLabel(caption, parent), name, box);
+    widget->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return widget;
+}
+
+QPushButton* button(QWidget* parent, const QString& name, const QString& caption, Box box)
+{
+    auto* widget = made(new QPushButton(caption, parent), name, box);
+    widget->setAutoDefault(false);
+    return widget;
+}
+
+QLineEdit* textBox(QWidget* parent, const QString& name, Box box)
+{
+    return made(new QLineEdit(parent), name, box);
+}
+
+QLineEdit* passwordBox(QWidget* parent, const QString& name, Box box)
+{
+    QLineEdit* widget = textBox(parent, name, box);
+    widget->setEchoMode(QLineEdit::Password);
+    widget->setStyleSheet(QStringLiteral("lineedit-password-character: 64;"));
+    widget->setAttribute(Qt::WA_InputMethodEnabled, false);
+    widget->setInputMethodHints(Qt::ImhHiddenText | Qt::ImhSensitiveData | Qt::ImhNoPredictiveText);
+    return widget;
+}
+
+QGroupBox* frame(QWidget* parent, const QString& name, const QString& caption, Box box)
+{
+    return made(new QGroupBox(caption, parent), name, box);
+}
+
+void setCaptionColor(QGroupBox* frame, const QColor& color)
+{
+    // Only the caption takes the colour; the controls inside keep their own.
+    frame->setStyleSheet(QStringLiteral("QGroupBox#%1::title { color: %2; }")
+                             .arg(frame->objectName(), color.name()));
+}
+
+void describe(QWidget* field, const QLabel* caption)
+{
+    field->setAccessibleName(caption->text().trimmed());
+}
+
+void tabOrder(const QList<QWidget*>& order)
+{
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+} // namespace Controls

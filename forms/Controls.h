@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QColor>
+#include <QList>
+#include <QString>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+// Builds controls from layout tables: object name, caption and twips geometry in one call.
+namespace Controls {
+
+struct Box
+{
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+QLabel* label(QWidget* parent, const QString& name, const QString& caption, Box box);
+QPushButton* button(QWidget* parent, const QString& name, const QString& caption, Box box);
+QLineEdit* textBox(QWidget* parent, const QString& name, Box box);
+// A password box shows every character as '@' and keeps input methods off.
+QLineEdit* passwordBox(QWidget* parent, const QString& name, Box box);
+QGroupBox* frame(QWidget* parent, const QString& name, const QString& caption, Box box);
+void setCaptionColor(QGroupBox* frame, const QColor& color);
+
+// Tells screen readers which caption belongs to a field.
+void describe(QWidget* field, const QLabel* caption);
+
+// Sets the tab order to the given sequence.
+void tabOrder(const QList<QWidget*>& order);
+
+} // namespace Controls

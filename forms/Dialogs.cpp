@@ -1,0 +1,109 @@
+#include "Dialogs.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace {
+std::unique_ptr<Dialogs>& slot()
+{
+    static std::unique_ptr<Dialogs> dialogs = std::make_unique<WidgetDialogs>();
+    return dialogs;
+}
+
+QMessageBox::Icon boxIcon(Dialogs::Icon icon)
+{
+    switch (icon) {
+    case Dialogs::Icon::Critical:
+        return QMessageBox::Critical;
+    case Dialogs::Icon::Question:
+        return QMessageBox::Question;
+    case Dialogs::Icon::Exclamation:
+        return QMessageBox::Warning;
+    case Dialogs::Icon::Information:
+        return QMessageBox::Information;
+    case Dialogs::Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+} // namespace
+
+Dialogs& Dialogs::current() { return *slot(); }
+
+std::unique_ptr<Dialogs> Dialogs::install(std::unique_ptr<Dialogs> dialogs)
+{
+    std::unique_ptr<Dialogs> previous = std::move(slot());
+    slot() = std::move(dialogs);
+    return previous;
+}
+
+Dialogs::Answer WidgetDialogs::message(QWidget* parent, const QString& text, const QString& title,
+                                       Icon icon, Buttons buttons)
+{
+    const QString shownTitle = title.isEmpty() ? QApplication::applicationDisplayName() : title;
+    QMessageBox box(boxIcon(icon), shownTitle, text, QMessageBox::NoButton, parent);
+    if (buttons == Buttons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    const int chosen = box.exec();
+    if (buttons == Buttons::YesNo)
+        return chosen == QMessageBox::Yes ? Answer::Yes : Answer::No;
+    return Answer::Ok;
+}
+
+QString WidgetDialogs::openFile(QWidget* parent, const QString& title, const QString& filter,
+                                const QString& startFile)
+{
+    // Filters come as "description|pattern" pairs; the dialog shows the descriptions only.
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        filters.append(QStringLiteral("%1 (%2)").arg(parts[i], parts[i + 1]));
+    return QFileDialog::getOpenFileName(parent, title, startFile, filters.join(QStringLiteral(";;")),
+                                        nullptr, QFileDialog::HideNameFilterDetails);
+}
+
+void WidgetDialogs::openUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
+
+Dialogs::Answer ScriptedDialogs::message(QWidget*, const QString& text, const QString& title,
+                                         Icon icon, Buttons buttons)
+{
+    calls.append({QStringLiteral("message"), text, title, icon, buttons, {}});
+    if (buttons == Buttons::Ok)
+        return Answer::Ok;
+    return answers.isEmpty() ? Answer::No : answers.takeFirst();
+}
+
+QString ScriptedDialogs::openFile(QWidget*, const QString& title, const QString& filter,
+                                  const QString&)
+{
+    calls.append({QStringLiteral("openFile"), {}, title, Icon::None, Buttons::Ok, filter});
+    return files.isEmpty() ? QString() : files.takeFirst();
+}
+
+void ScriptedDialogs::openUrl(const QUrl& url)
+{
+    calls.append({QStringLiteral("openUrl"), url.toString(), {}, Icon::None, Buttons::Ok, {}});
+}
+
+QList<ScriptedDialogs::Call> ScriptedDialogs::messages() const
+{
+    QList<Call> found;
+    for (const Call& call : calls)
+        if (call.kind == QLatin1String("message"))
+            found.append(call);
+    return found;
+}
+
+QStringList ScriptedDialogs::messageTexts() const
+{
+    QStringList texts;
+    for (const Call& call : messages())
+        texts.append(call.text);
+    return texts;
+}

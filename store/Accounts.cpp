@@ -1,0 +1,45 @@
+#include "Accounts.h"
+
+#include "Database.h"
+#include "PasswordHash.h"
+
+namespace Accounts {
+
+Result<Verdict> verify(const Database& db, const QString& name, const QString& password)
+{
+    Result<QSqlQuery> row = db.run(
+        QStringLiteral("SELECT pasword FROM admin WHERE user = ? ORDER BY rowid LIMIT 1"), {name});
+    if (!row)
+        return Failure{row.error()};
+    if (!row->next())
+        return Verdict::NoSuchUser;
+    const QString stored = row->value(0).toString();
+    return PasswordHash::matches(stored, password) ? Verdict::Match : Verdict::WrongPassword;
+}
+
+Result<qint64> changePassword(const Database& db, const QString& name, const QString& password)
+{
+    Result<QString> hashed = PasswordHash::hash(password);
+    if (!hashed)
+        return Failure{hashed.error()};
+    Result<QSqlQuery> update =
+        db.run(QStringLiteral("UPDATE admin SET pasword = ? WHERE user = ?"), {hashed.value(), name});
+    if (!update)
+        return Failure{update.error()};
+    return static_cast<qint64>(update->numRowsAffected());
+}
+
+Status add(const Database& db, const QString& name, const QString& password)
+{
+    Result<QString> hashed = PasswordHash::hash(password);
+    if (!hashed)
+        return Failure{hashed.error()};
+    if (Result<QSqlQuery> insert =
+            db.run(QStringLiteral("INSERT INTO admin (user, pasword) VALUES (?, ?)"),
+                   {name, hashed.value()});
+        !insert)
+        return Failure{insert.error()};
+    return {};
+}
+
+} // namespace Accounts

@@ -1,0 +1,178 @@
+#include "Database.h"
+
+#include "ProgramFolder.h"
+#include "Schema.h"
+
+#include <QAtomicInteger>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QUrl>
+
+namespace {
+
+QString nextConnectionName()
+{
+    static QAtomicInteger<quint64> counter;
+    return QStringLiteral("talvio-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+QString engineText(const QSqlError& error)
+{
+    const QString db = error.databaseText().trimmed();
+    return db.isEmpty() ? error.text().trimmed() : db;
+}
+
+} // namespace
+
+Database::Database(QString connectionName, QString file)
+    : m_name(std::move(connectionName)), m_file(std::move(file))
+{
+}
+
+Database::Database(Database&& other) noexcept
+    : m_name(std::exchange(other.m_name, {})), m_file(std::exchange(other.m_file, {}))
+{
+}
+
+Database& Database::operator=(Database&& other) noexcept
+{
+    if (this != &other) {
+        release();
+        m_name = std::exchange(other.m_name, {});
+        m_file = std::exchange(other.m_file, {});
+    }
+    return *this;
+}
+
+Database::~Database() { release(); }
+
+void Database::release()
+{
+    if (m_name.isEmpty())
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_name);
+    m_name.clear();
+}
+
+QSqlDatabase Database::connection() const { return QSqlDatabase::database(m_name, false); }
+
+QString Database::describe(const QString& engine) const
+{
+    return QStringLiteral("数据库 %1 操作失败：%2").arg(QDir::toNativeSeparators(m_file), engine);
+}
+
+Result<Database> Database::openProgramStore() { return open(ProgramFolder::databaseFile()); }
+
+Result<Database> Database::open(const QString& file)
+{
+    const QString shown = QDir::toNativeSeparators(file);
+    const QFileInfo info(file);
+    if (!info.exists())
+        return Failure{QStringLiteral("找不到数据库文件 %1").arg(shown)};
+    if (!info.isFile())
+        return Failure{QStringLiteral("%1 不是数据库文件").arg(shown)};
+
+    Result<Database> db = connect(file, false);
+    if (!db)
+        return db;
+    Result<QSqlQuery> tables = db->run(QStringLiteral(
+        "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('admin', 'user')"));
+    if (!tables)
+        return Failure{tables.error()};
+    if (!tables->next() || tables->value(0).toInt() != 2)
+        return Failure{QStringLiteral("数据库文件 %1 中缺少数据表 admin 或 user").arg(shown)};
+    return db;
+}
+
+Result<Database> Database::create(const QString& file)
+{
+    if (QFileInfo::exists(file))
+        return Failure{QStringLiteral("数据库文件 %1 已经存在，未作改动")
+                           .arg(QDir::toNativeSeparators(file))};
+    Result<Database> db = connect(file, true);
+    if (!db)
+        return db;
+    if (Status made = Schema::create(db.value()); !made)
+        return Failure{made.error()};
+    return db;
+}
+
+Result<Database> Database::connect(const QString& file, bool mayCreate)
+{
+    const QString name = nextConnectionName();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        // A URI with mode=rw keeps SQLite from creating a missing file behind our back.
+        QUrl uri = QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath());
+        uri.setQuery(mayCreate ? QStringLiteral("mode=rwc") : QStringLiteral("mode=rw"));
+        db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+        if (!db.open()) {
+            const QString engine = engineText(db.lastError());
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(name);
+            return Failure{QStringLiteral("无法打开数据库文件 %1：%2")
+                               .arg(QDir::toNativeSeparators(file), engine)};
+        }
+    }
+    Database opened(name, file);
+    if (Status pragmas = opened.applyPragmas(); !pragmas)
+        return Failure{QStringLiteral("数据库文件 %1 无法使用：%2")
+                           .arg(QDir::toNativeSeparators(file), pragmas.error())};
+    return opened;
+}
+
+Status Database::applyPragmas() const
+{
+    static const char* const pragmas[] = {
+        "PRAGMA busy_timeout = 5000",
+        "PRAGMA journal_mode = WAL",
+        "PRAGMA synchronous = NORMAL",
+        "PRAGMA foreign_keys = ON",
+    };
+    for (const char* pragma : pragmas) {
+        QSqlQuery query(connection());
+        if (!query.exec(QString::fromLatin1(pragma)))
+            return Failure{engineText(query.lastError())};
+    }
+    return {};
+}
+
+Result<QSqlQuery> Database::run(const QString& sql, std::initializer_list<QVariant> values) const
+{
+    return run(sql, QVariantList(values));
+}
+
+Result<QSqlQuery> Database::run(const QString& sql, const QVariantList& values) const
+{
+    QSqlQuery query(connection());
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        return Failure{describe(engineText(query.lastError()))};
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        return Failure{describe(engineText(query.lastError()))};
+    return query;
+}
+
+Status Database::begin() const
+{
+    if (Result<QSqlQuery> q = run(QStringLiteral("BEGIN IMMEDIATE")); !q)
+        return Failure{q.error()};
+    return {};
+}
+
+Status Database::commit() const
+{
+    if (Result<QSqlQuery> q = run(QStringLiteral("COMMIT")); !q)
+        return Failure{q.error()};
+    return {};
+}
+
+void Database::rollback() const { run(QStringLiteral("ROLLBACK")); }

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "Result.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+
+#include <initializer_list>
+
+// One SQLite connection to a member store. The program opens existing stores only; creating one
+// is the admin tool's job. Queries made from a Database must be gone before it is destroyed.
+class Database
+{
+public:
+    // Opens an existing store and checks that it holds the two tables the program relies on.
+    static Result<Database> open(const QString& file);
+    // Opens the store in the program folder.
+    static Result<Database> openProgramStore();
+    // Creates a new store file with the schema; refuses a file that already exists.
+    static Result<Database> create(const QString& file);
+
+    Database(Database&& other) noexcept;
+    Database& operator=(Database&& other) noexcept;
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+    ~Database();
+
+    QSqlDatabase connection() const;
+    const QString& file() const { return m_file; }
+
+    // Prepares the statement and binds the values in order; never joins values into SQL.
+    Result<QSqlQuery> run(const QString& sql, std::initializer_list<QVariant> values = {}) const;
+    Result<QSqlQuery> run(const QString& sql, const QVariantList& values) const;
+
+    Status begin() const;
+    Status commit() const;
+    void rollback() const;
+
+    // The operator-readable text of a failed query, naming the store.
+    QString describe(const QString& engineText) const;
+
+private:
+    Database(QString connectionName, QString file);
+    static Result<Database> connect(const QString& file, bool mayCreate);
+    Status applyPragmas() const;
+    void release();
+
+    QString m_name;
+    QString m_file;
+};

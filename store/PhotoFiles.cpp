@@ -1,0 +1,81 @@
+#include "PhotoFiles.h"
+
+#include "ProgramFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QSaveFile>
+
+namespace PhotoFiles {
+
+namespace {
+
+QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
+
+Status makeFolderIfMissing(const QString& path)
+{
+    if (exists(path))
+        return {};
+    if (!QDir().mkdir(path))
+        return Failure{QStringLiteral("无法创建文件夹 %1，请检查程序文件夹是否可写").arg(shown(path))};
+    return {};
+}
+
+} // namespace
+
+bool exists(const QString& path) { return !path.isEmpty() && QFileInfo::exists(path); }
+
+Status prepareFolders()
+{
+    if (Status made = makeFolderIfMissing(ProgramFolder::templateFolder()); !made)
+        return made;
+    return makeFolderIfMissing(ProgramFolder::photoFolder());
+}
+
+bool defaultPhotoExists() { return exists(ProgramFolder::defaultPhoto()); }
+
+Status copyAtomically(const QString& from, const QString& to)
+{
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly))
+        return Failure{
+            QStringLiteral("无法读取文件 %1：%2").arg(shown(from), source.errorString())};
+    QSaveFile target(to);
+    if (!target.open(QIODevice::WriteOnly))
+        return Failure{
+            QStringLiteral("无法写入文件 %1：%2").arg(shown(to), target.errorString())};
+    QByteArray chunk;
+    while (!(chunk = source.read(1 << 20)).isEmpty()) {
+        if (target.write(chunk) != chunk.size()) {
+            target.cancelWriting();
+            return Failure{
+                QStringLiteral("写入文件 %1 失败：%2").arg(shown(to), target.errorString())};
+        }
+    }
+    if (source.error() != QFileDevice::NoError) {
+        target.cancelWriting();
+        return Failure{QStringLiteral("读取文件 %1 失败：%2").arg(shown(from), source.errorString())};
+    }
+    if (!target.commit())
+        return Failure{QStringLiteral("保存文件 %1 失败：%2").arg(shown(to), target.errorString())};
+    return {};
+}
+
+Result<QImage> readPicture(const QString& path)
+{
+    if (path.isEmpty())
+        return Failure{QStringLiteral("没有照片文件")};
+    if (!QFileInfo(path).isFile())
+        return Failure{QStringLiteral("找不到照片文件 %1").arg(shown(path))};
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    QImage image = reader.read();
+    if (image.isNull())
+        return Failure{QStringLiteral("照片文件 %1 不是可读取的图片：%2")
+                           .arg(shown(path), reader.errorString())};
+    return image;
+}
+
+} // namespace PhotoFiles

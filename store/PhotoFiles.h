@@ -1,0 +1,23 @@
+#pragma once
+
+#include "Result.h"
+
+#include <QImage>
+#include <QString>
+
+// Files of the program folder: the two photo folders, photo copies and picture reading.
+namespace PhotoFiles {
+
+// Creates "模版照片" and then "照片" where no file or folder of that name exists.
+Status prepareFolders();
+bool exists(const QString& path);
+bool defaultPhotoExists();
+
+// Copies byte for byte through a temporary file in the target's folder, then renames it over the
+// target, so the target is either the old file or the whole new one.
+Status copyAtomically(const QString& from, const QString& to);
+
+// Reads a picture with its EXIF rotation applied and Qt's allocation limit in force.
+Result<QImage> readPicture(const QString& path);
+
+} // namespace PhotoFiles

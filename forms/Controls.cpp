@@ -22,7 +22,9 @@ template <typename W> W* made(W* widget, const QString& name, Box box)
 QLabel* label(QWidget* parent, const QString& name, const QString& caption, Box box)
 {
     auto* widget = made(new QLabel(caption, parent), name, box);
-    widget->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // CJK faces here have taller lines than the layouts were drawn for; centring keeps the
+    // glyphs inside the box and clips only blank leading.
+    widget->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     return widget;
 }
 

@@ -36,6 +36,25 @@ Status prepareFolders()
 
 bool defaultPhotoExists() { return exists(ProgramFolder::defaultPhoto()); }
 
+QString safeFileName(const QString& name)
+{
+    static const QString forbidden = QStringLiteral("\\/:*?\"<>|");
+    QString safe;
+    safe.reserve(name.size());
+    for (const QChar c : name)
+        safe += (c.unicode() < 0x20 || c.unicode() == 0x7f || forbidden.contains(c)) ? QChar(u'_') : c;
+    // "." and ".." would name a folder, not a file inside "照片".
+    if (safe.startsWith(QLatin1String("..")))
+        safe.replace(0, 2, QStringLiteral("__"));
+    return safe;
+}
+
+QString memberPhotoPath(const QString& name, const QString& telephone)
+{
+    return ProgramFolder::join(ProgramFolder::kPhotoFolderName + QLatin1Char('/') +
+                               safeFileName(name + QLatin1Char('-') + telephone + QStringLiteral(".jpg")));
+}
+
 Status copyAtomically(const QString& from, const QString& to)
 {
     QFile source(from);

@@ -13,6 +13,11 @@ Status prepareFolders();
 bool exists(const QString& path);
 bool defaultPhotoExists();
 
+// The photo file of a member: "照片" + name + "-" + telephone + ".jpg". Characters that are not
+// allowed in file names or that would leave the folder are replaced with '_'.
+QString memberPhotoPath(const QString& name, const QString& telephone);
+QString safeFileName(const QString& name);
+
 // Copies byte for byte through a temporary file in the target's folder, then renames it over the
 // target, so the target is either the old file or the whole new one.
 Status copyAtomically(const QString& from, const QString& to);

@@ -7,6 +7,7 @@
 #include "admin1.h"
 #include "mimaxiugai.h"
 #include "tiantu.h"
+#include "xianshi.h"
 
 #include <QApplication>
 #include <QDir>
@@ -35,6 +36,7 @@ void registerWindows()
     forms.registerForm(QStringLiteral("admin1"), [] { return new admin1; });
     forms.registerForm(QStringLiteral("mimaxiugai"), [] { return new mimaxiugai; });
     forms.registerForm(QStringLiteral("tiantu"), [] { return new tiantu; });
+    forms.registerForm(QStringLiteral("xianshi"), [] { return new xianshi; });
 }
 
 bool applyArguments(const QStringList& arguments, QString* problem)

@@ -8,17 +8,6 @@
 
 namespace PanelActions {
 
-namespace {
-// Opens another main window in place of this one; a window not built yet leaves things as they are.
-void replaceWith(Form* window, const QString& next)
-{
-    if (!Forms::instance().isRegistered(next))
-        return;
-    Forms::instance().unload(window);
-    Forms::instance().show(next);
-}
-} // namespace
-
 bool prepareFolders(Form* window)
 {
     if (Status folders = PhotoFiles::prepareFolders(); !folders)
@@ -34,9 +23,9 @@ bool prepareFolders(Form* window)
     return false;
 }
 
-void openMembers(Form* window) { replaceWith(window, QStringLiteral("xianshi")); }
+void openMembers(Form* window) { Forms::instance().replace(window, QStringLiteral("xianshi")); }
 
-void openAddressSummary(Form* window) { replaceWith(window, QStringLiteral("mail")); }
+void openAddressSummary(Form* window) { Forms::instance().replace(window, QStringLiteral("mail")); }
 
 void showMakerNotice(Form* window)
 {

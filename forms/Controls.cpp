@@ -5,7 +5,10 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 
 namespace Controls {
 
@@ -17,6 +20,47 @@ template <typename W> W* made(W* widget, const QString& name, Box box)
     return widget;
 }
 
+class WrappingButton : public QPushButton
+{
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        option.text.clear();
+        painter.drawControl(QStyle::CE_PushButton, option);
+        const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+        painter.drawItemText(area, Qt::AlignCenter | Qt::TextWordWrap, palette(), isEnabled(),
+                             text(), QPalette::ButtonText);
+    }
+};
+
+class ClickFilter : public QObject
+{
+public:
+    ClickFilter(QObject* parent, std::function<void()> action)
+        : QObject(parent), m_action(std::move(action))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            m_action();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_action;
+};
 } // namespace
 
 QLabel* label(QWidget* parent, const QString& name, const QString& caption, Box box)
@@ -31,6 +75,13 @@ QLabel* label(QWidget* parent, const QString& name, const QString& caption, Box 
 QPushButton* button(QWidget* parent, const QString& name, const QString& caption, Box box)
 {
     auto* widget = made(new QPushButton(caption, parent), name, box);
+    widget->setAutoDefault(false);
+    return widget;
+}
+
+QPushButton* wrappingButton(QWidget* parent, const QString& name, const QString& caption, Box box)
+{
+    auto* widget = made(new WrappingButton(caption, parent), name, box);
     widget->setAutoDefault(false);
     return widget;
 }
@@ -62,9 +113,25 @@ void setCaptionColor(QGroupBox* frame, const QColor& color)
                              .arg(frame->objectName(), color.name()));
 }
 
+void onClick(QLabel* label, std::function<void()> action)
+{
+    label->installEventFilter(new ClickFilter(label, std::move(action)));
+}
+
 void describe(QWidget* field, const QLabel* caption)
 {
     field->setAccessibleName(caption->text().trimmed());
+}
+
+void widenLabelsToFit(QWidget* window)
+{
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        const int wanted = label->fontMetrics().horizontalAdvance(label->text()) + 2;
+        if (wanted <= label->width() || !label->parentWidget())
+            continue;
+        const int room = label->parentWidget()->width() - label->x();
+        label->resize(std::min(wanted, room), label->height());
+    }
 }
 
 void tabOrder(const QList<QWidget*>& order)

@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -23,14 +25,23 @@ struct Box
 
 QLabel* label(QWidget* parent, const QString& name, const QString& caption, Box box);
 QPushButton* button(QWidget* parent, const QString& name, const QString& caption, Box box);
+// A button whose caption wraps onto several lines when it does not fit on one.
+QPushButton* wrappingButton(QWidget* parent, const QString& name, const QString& caption, Box box);
 QLineEdit* textBox(QWidget* parent, const QString& name, Box box);
 // A password box shows every character as '@' and keeps input methods off.
 QLineEdit* passwordBox(QWidget* parent, const QString& name, Box box);
 QGroupBox* frame(QWidget* parent, const QString& name, const QString& caption, Box box);
 void setCaptionColor(QGroupBox* frame, const QColor& color);
 
+// Runs the action when the label is clicked, as a link does.
+void onClick(QLabel* label, std::function<void()> action);
+
 // Tells screen readers which caption belongs to a field.
 void describe(QWidget* field, const QLabel* caption);
+
+// Widens labels whose caption does not fit, as far as their container allows: the CJK faces here
+// run a little wider than the layouts were drawn for.
+void widenLabelsToFit(QWidget* window);
 
 // Sets the tab order to the given sequence.
 void tabOrder(const QList<QWidget*>& order);

@@ -1,5 +1,6 @@
 #include "Forms.h"
 
+#include "Controls.h"
 #include "Form.h"
 
 #include <QTimer>
@@ -45,6 +46,7 @@ Form* Forms::show(const QString& name)
     }
     Form* form = (*factory)();
     form->setObjectName(name);
+    Controls::widenLabelsToFit(form);
     m_loaded.insert(name, form);
     form->Form_Load();
     if (form->m_unloaded)
@@ -53,6 +55,14 @@ Form* Forms::show(const QString& name)
     form->raise();
     form->activateWindow();
     return form;
+}
+
+void Forms::replace(Form* current, const QString& next)
+{
+    if (!isRegistered(next))
+        return;
+    unload(current);
+    show(next);
 }
 
 void Forms::unload(Form* form)

@@ -24,6 +24,9 @@ public:
     // Loads the form when it is not loaded (running Form_Load) and shows it; brings a loaded form
     // to the front. Returns null when the form unloaded itself during its load.
     Form* show(const QString& name);
+    // Unloads the current window and shows the named one in its place. A window the program does
+    // not have yet leaves things as they are.
+    void replace(Form* current, const QString& next);
     // Runs Form_Unload, hides and destroys the form.
     void unload(Form* form);
     // Ends the program at once: every window goes without its close handling.

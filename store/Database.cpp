@@ -80,12 +80,18 @@ Result<Database> Database::open(const QString& file)
     Result<Database> db = connect(file, false);
     if (!db)
         return db;
-    Result<QSqlQuery> tables = db->run(QStringLiteral(
-        "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('admin', 'user')"));
-    if (!tables)
-        return Failure{tables.error()};
-    if (!tables->next() || tables->value(0).toInt() != 2)
-        return Failure{QStringLiteral("数据库文件 %1 中缺少数据表 admin 或 user").arg(shown)};
+    // Only reads until the file is known to be a store: switching a foreign or empty file to WAL
+    // would rewrite it.
+    {
+        Result<QSqlQuery> tables = db->run(QStringLiteral(
+            "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('admin', 'user')"));
+        if (!tables)
+            return Failure{tables.error()};
+        if (!tables->next() || tables->value(0).toInt() != 2)
+            return Failure{QStringLiteral("数据库文件 %1 中缺少数据表 admin 或 user").arg(shown)};
+    }
+    if (Status pragmas = db->applyPragmas(); !pragmas)
+        return Failure{QStringLiteral("数据库文件 %1 无法使用：%2").arg(shown, pragmas.error())};
     return db;
 }
 
@@ -97,6 +103,9 @@ Result<Database> Database::create(const QString& file)
     Result<Database> db = connect(file, true);
     if (!db)
         return db;
+    if (Status pragmas = db->applyPragmas(); !pragmas)
+        return Failure{QStringLiteral("数据库文件 %1 无法使用：%2")
+                           .arg(QDir::toNativeSeparators(file), pragmas.error())};
     if (Status made = Schema::create(db.value()); !made)
         return Failure{made.error()};
     return db;
@@ -120,11 +129,7 @@ Result<Database> Database::connect(const QString& file, bool mayCreate)
                                .arg(QDir::toNativeSeparators(file), engine)};
         }
     }
-    Database opened(name, file);
-    if (Status pragmas = opened.applyPragmas(); !pragmas)
-        return Failure{QStringLiteral("数据库文件 %1 无法使用：%2")
-                           .arg(QDir::toNativeSeparators(file), pragmas.error())};
-    return opened;
+    return Database(name, file);
 }
 
 Status Database::applyPragmas() const

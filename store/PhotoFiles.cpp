@@ -23,6 +23,41 @@ Status makeFolderIfMissing(const QString& path)
     return {};
 }
 
+// Qt decodes a JPEG cut off in mid-picture without complaint and fills the rest with grey. Walks
+// the markers and the coded data and answers whether the picture ends with its end marker.
+bool jpegIsComplete(const QByteArray& data)
+{
+    const auto at = [&data](qsizetype i) { return static_cast<unsigned char>(data.at(i)); };
+    const qsizetype size = data.size();
+    if (size < 4 || at(0) != 0xFF || at(1) != 0xD8)
+        return false;
+    qsizetype pos = 2;
+    while (pos + 1 < size) {
+        if (at(pos) != 0xFF)
+            return false;
+        while (pos + 1 < size && at(pos + 1) == 0xFF) // fill bytes
+            ++pos;
+        if (pos + 1 >= size)
+            return false;
+        const unsigned char marker = at(pos + 1);
+        pos += 2;
+        if (marker == 0xD9)
+            return true;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
+            continue;
+        if (pos + 1 >= size)
+            return false;
+        pos += (at(pos) << 8) | at(pos + 1);
+        if (marker != 0xDA)
+            continue;
+        // Coded data runs to the next marker; FF 00 is a data byte and FF D0..D7 restart markers.
+        while (pos + 1 < size &&
+               !(at(pos) == 0xFF && at(pos + 1) != 0x00 && (at(pos + 1) < 0xD0 || at(pos + 1) > 0xD7)))
+            ++pos;
+    }
+    return false;
+}
+
 } // namespace
 
 bool exists(const QString& path) { return !path.isEmpty() && QFileInfo::exists(path); }
@@ -94,6 +129,11 @@ Result<QImage> readPicture(const QString& path)
     if (image.isNull())
         return Failure{QStringLiteral("照片文件 %1 不是可读取的图片：%2")
                            .arg(shown(path), reader.errorString())};
+    if (const QByteArray format = reader.format(); format == "jpeg" || format == "jpg") {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly) || !jpegIsComplete(file.readAll()))
+            return Failure{QStringLiteral("照片文件 %1 不完整或已损坏").arg(shown(path))};
+    }
     return image;
 }
 

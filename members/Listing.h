@@ -1,0 +1,52 @@
+#pragma once
+
+#include "Member.h"
+#include "Result.h"
+
+#include <QList>
+#include <QString>
+#include <QVariantList>
+#include <QtGlobal>
+
+class Database;
+
+// What the member grid shows: a filter and an order over table user, never a copy in memory.
+// The full list is every member newest first; a query result is a filter in ascending id order.
+struct Listing
+{
+    QString where;       // SQL condition with '?' placeholders; empty for every member
+    QVariantList values; // bound to the placeholders in order
+    bool newestFirst = true;
+
+    static Listing everyone();
+    static Listing matching(QString where, QVariantList values);
+};
+
+// Pages of ten over a listing. Neighbouring pages are reached by keyset (the ids at the page's
+// edges), so a step costs the same on page 1 and on page 100,000; the count is taken once.
+class Pager
+{
+public:
+    static constexpr int kPageSize = 10;
+
+    // Counts the listing; the pager starts before the first page.
+    static Result<Pager> open(const Database& db, Listing listing);
+
+    qint64 count() const { return m_count; }
+    qint64 pageCount() const { return (m_count + kPageSize - 1) / kPageSize; }
+    bool isEmpty() const { return m_count == 0; }
+
+    // The rows of page n (counted from 1), in the listing's order.
+    Result<QList<Member>> fetch(const Database& db, qint64 page);
+
+private:
+    Pager(Listing listing, qint64 count) : m_listing(std::move(listing)), m_count(count) {}
+    Result<QList<Member>> select(const Database& db, const QString& keyCondition,
+                                 const QVariantList& keyValues, bool reversed, qint64 offset) const;
+
+    Listing m_listing;
+    qint64 m_count = 0;
+    qint64 m_page = 0; // page last fetched; 0 before the first
+    qint64 m_firstId = 0;
+    qint64 m_lastId = 0;
+};

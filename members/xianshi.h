@@ -49,6 +49,8 @@ public:
     void Command9_Click();
     void Command10_Click();
 
+    // Shows page n and lets the page buttons go on from there.
+    void GoToPage(qint64 page);
     qint64 currentPage() const { return intCurPage; }
     bool gridReady() const { return blnGridReady; }
 

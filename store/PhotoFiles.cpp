@@ -125,11 +125,12 @@ Result<QImage> readPicture(const QString& path)
         return Failure{QStringLiteral("找不到照片文件 %1").arg(shown(path))};
     QImageReader reader(path);
     reader.setAutoTransform(true);
+    const QByteArray format = reader.format();
     QImage image = reader.read();
     if (image.isNull())
         return Failure{QStringLiteral("照片文件 %1 不是可读取的图片：%2")
                            .arg(shown(path), reader.errorString())};
-    if (const QByteArray format = reader.format(); format == "jpeg" || format == "jpg") {
+    if (format == "jpeg") {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly) || !jpegIsComplete(file.readAll()))
             return Failure{QStringLiteral("照片文件 %1 不完整或已损坏").arg(shown(path))};

@@ -1,0 +1,91 @@
+#include "BenchStore.h"
+
+#include "Accounts.h"
+#include "Database.h"
+#include "MemberGenerator.h"
+#include "PhotoFiles.h"
+#include "ProgramFolder.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QStandardPaths>
+
+#include <cstdio>
+
+namespace BenchStore {
+
+namespace {
+QString cacheRoot()
+{
+    const QString configured = qEnvironmentVariable("TALVIO_BENCH_CACHE");
+    if (!configured.isEmpty())
+        return configured;
+    return QDir::homePath() + QStringLiteral("/.cache/talvio-bench");
+}
+
+void fail(const QString& why)
+{
+    std::fprintf(stderr, "bench store: %s\n", qPrintable(why));
+    std::exit(1);
+}
+
+void build(const QString& folder, qint64 members)
+{
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder + QStringLiteral("/照片"));
+    QDir().mkpath(folder + QStringLiteral("/模版照片"));
+    QImage photo(300, 400, QImage::Format_RGB32);
+    photo.fill(Qt::gray);
+    photo.save(folder + QStringLiteral("/模版照片/1.jpg"), "JPEG");
+
+    QElapsedTimer timer;
+    timer.start();
+    const QString previousRoot = ProgramFolder::root();
+    ProgramFolder::setRoot(folder);
+    {
+        Result<Database> db = Database::create(ProgramFolder::databaseFile());
+        if (!db)
+            fail(db.error());
+        if (Status added = Accounts::add(db.value(), QStringLiteral("admin"), QStringLiteral("talvio"));
+            !added)
+            fail(added.error());
+        Status made = MemberGenerator::insert(db.value(), members, [](const Member& m) -> Result<QString> {
+            return PhotoFiles::memberPhotoPath(m.xingming, m.dianhua);
+        });
+        if (!made)
+            fail(made.error());
+        db->run(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        db->run(QStringLiteral("ANALYZE"));
+    }
+    ProgramFolder::setRoot(previousRoot);
+    QFile ready(folder + QStringLiteral("/.complete"));
+    ready.open(QIODevice::WriteOnly);
+    std::fprintf(stderr, "bench store: %lld members made in %.1f s at %s\n", qlonglong(members),
+                 double(timer.elapsed()) / 1000.0, qPrintable(folder));
+}
+} // namespace
+
+QString folderWith(qint64 members)
+{
+    const QString folder = cacheRoot() + QStringLiteral("/members-%1").arg(members);
+    if (!QFile::exists(folder + QStringLiteral("/.complete")))
+        build(folder, members);
+    return folder;
+}
+
+QString scratchCopyOf(qint64 members)
+{
+    const QString source = folderWith(members);
+    const QString copy = cacheRoot() + QStringLiteral("/scratch-%1").arg(members);
+    QDir(copy).removeRecursively();
+    QDir().mkpath(copy + QStringLiteral("/照片"));
+    QDir().mkpath(copy + QStringLiteral("/模版照片"));
+    for (const QString& name : {QStringLiteral("hd.db"), QStringLiteral("模版照片/1.jpg")})
+        if (!QFile::copy(source + QLatin1Char('/') + name, copy + QLatin1Char('/') + name))
+            fail(QStringLiteral("cannot copy %1").arg(name));
+    return copy;
+}
+
+} // namespace BenchStore

@@ -4,6 +4,7 @@
 #include "Database.h"
 #include "Form.h"
 #include "Listing.h"
+#include "StagedPhoto.h"
 
 #include <QtGlobal>
 
@@ -52,6 +53,25 @@ public:
     // Shows page n and lets the page buttons go on from there.
     void GoToPage(qint64 page);
     qint64 currentPage() const { return intCurPage; }
+
+    // Adding a member.
+    void Command1_Click();
+    void CheckInput();
+    void CheckPhoneForAdd();
+    void StorePhoto();
+    void InsertMember();
+    void FinishAdd();
+    void ReportAdded();
+
+    // Editing, deleting, clearing.
+    void Command5_Click();
+    void CheckPhoneForEdit();
+    void Command2_Click();
+    void Command12_Click();
+
+    // Choosing a photo.
+    void Command3_Click();
+    void Command4_Click();
     bool gridReady() const { return blnGridReady; }
 
 private:
@@ -64,6 +84,14 @@ private:
     void discardListing();
     void moveCurrentRow(int step);
     void reportFailure(const QString& text);
+    // The window's connection, opened again if an earlier operation left none.
+    const Database* connection();
+    Member detailFields() const;
+
+    // The add's photo between StorePhoto and InsertMember; empty when none is on its way.
+    std::optional<StagedPhoto> stagedPhoto;
+    QString pickedForAdd;
+    bool addFailed = false;
 
     // The window's connection and listing; the listing goes first when both are discarded.
     std::optional<Database> cn;

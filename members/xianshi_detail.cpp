@@ -63,6 +63,12 @@ void xianshi::ShowPhoto(QString& path)
                           .arg(ProgramFolder::defaultPhoto()));
         return;
     }
+    // A default photo that is no picture must not land under the member's name as a "success".
+    if (Result<QImage> fallback = PhotoFiles::readPicture(ProgramFolder::defaultPhoto());
+        !fallback) {
+        reportFailure(QStringLiteral("系统自我修复失败：") + fallback.error());
+        return;
+    }
     if (Status copied = PhotoFiles::copyAtomically(ProgramFolder::defaultPhoto(), repaired);
         !copied) {
         reportFailure(QStringLiteral("系统自我修复失败：") + copied.error());

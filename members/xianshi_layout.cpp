@@ -197,6 +197,12 @@ void xianshi::buildWindowControls()
 
 void xianshi::connectHandlers()
 {
+    connect(Command1, &QPushButton::clicked, this, &xianshi::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &xianshi::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &xianshi::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &xianshi::Command4_Click);
+    connect(Command5, &QPushButton::clicked, this, &xianshi::Command5_Click);
+    connect(Command12, &QPushButton::clicked, this, &xianshi::Command12_Click);
     connect(Command7, &QPushButton::clicked, this, &xianshi::Command7_Click);
     connect(Command8, &QPushButton::clicked, this, &xianshi::Command8_Click);
     connect(Command9, &QPushButton::clicked, this, &xianshi::Command9_Click);

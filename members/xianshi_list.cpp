@@ -28,15 +28,14 @@ void xianshi::Form_Load()
 
 void xianshi::Form_Unload()
 {
-    discardListing();
+    rs.reset();
+    cn.reset();
     Module1::RecordPhoto.clear();
 }
 
-void xianshi::discardListing()
-{
-    rs.reset();
-    cn.reset();
-}
+// The connection itself stays open: closing the last one makes SQLite checkpoint and sync the
+// whole store, which would cost every add, edit and delete a few disk flushes.
+void xianshi::discardListing() { rs.reset(); }
 
 void xianshi::reportFailure(const QString& text)
 {
@@ -47,14 +46,12 @@ void xianshi::LoadList()
 {
     intCurPage = 1;
     discardListing();
-    Result<Database> opened = Database::openProgramStore();
-    if (!opened) {
+    const Database* db = connection();
+    if (!db) {
         t9->clear();
-        reportFailure(QStringLiteral("无法读取会员列表：") + opened.error());
         return;
     }
-    cn.emplace(std::move(opened).value());
-    Result<Pager> listing = Pager::open(*cn, Listing::everyone());
+    Result<Pager> listing = Pager::open(*db, Listing::everyone());
     if (!listing) {
         t9->clear();
         reportFailure(QStringLiteral("无法读取会员列表：") + listing.error());

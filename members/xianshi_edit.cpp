@@ -1,0 +1,111 @@
+// Saving the selected member's changed fields and moving its photo along.
+
+#include "xianshi.h"
+
+#include "Dialogs.h"
+#include "MemberRecords.h"
+#include "Module1.h"
+#include "PhotoFiles.h"
+#include "ProgramFolder.h"
+
+#include <QLineEdit>
+
+namespace {
+const QString kInfo = QStringLiteral("系统信息");
+const QString kCountTitle = QStringLiteral("返回库内数据条数");
+} // namespace
+
+void xianshi::Command5_Click()
+{
+    if (t8->text().isEmpty()) {
+        Dialogs::current().message(this, QStringLiteral("请选择要更新的会员"),
+                                   QStringLiteral("更新缺少对象"));
+        ClearDetails();
+        return;
+    }
+    const auto endEdit = [] {
+        Module1::PhotoSource.clear();
+        Module1::PhotoChosen.clear();
+    };
+    bool idOk = false;
+    Member fields = detailFields();
+    fields.id = t8->text().toLongLong(&idOk);
+    const Database* db = idOk ? connection() : nullptr;
+    if (!idOk)
+        reportFailure(QStringLiteral("更新失败：会员编号“%1”无效").arg(t8->text()));
+    if (!db)
+        return endEdit();
+
+    Module1::PhoneTaken.clear();
+    CheckPhoneForEdit();
+    if (!Module1::PhoneTaken.isEmpty()) {
+        Dialogs::current().message(this, QStringLiteral("更新失败"), kInfo);
+        ClearDetails();
+        return endEdit();
+    }
+
+    // The photo to keep: the picked one, else the record's own, else the default photo.
+    const bool picked = Module1::PhotoChosen == QLatin1String("1") && !Module1::PhotoSource.isEmpty();
+    const QString oldPhoto = Module1::RecordPhoto;
+    QString source = picked ? Module1::PhotoSource : oldPhoto;
+    if (!PhotoFiles::exists(source))
+        source = picked ? source : ProgramFolder::defaultPhoto();
+    Result<StagedPhoto> staged =
+        StagedPhoto::stage(source, PhotoFiles::memberPhotoPath(fields.xingming, fields.dianhua));
+    if (!staged) {
+        reportFailure(QStringLiteral("更新失败，资料未作改动：") + staged.error());
+        return endEdit();
+    }
+    Result<qint64> changed = MemberRecords::update(*db, fields, staged.value());
+    if (!changed) {
+        reportFailure(QStringLiteral("更新失败，资料未作改动：") + changed.error());
+        return endEdit();
+    }
+    if (changed.value() == 0) {
+        Dialogs::current().message(this, QStringLiteral("更新失败"), kInfo);
+        return endEdit();
+    }
+    const QString newPhoto = staged->target();
+    Module1::RecordPhoto = newPhoto;
+    Status leftover = oldPhoto == newPhoto ? Status() : MemberRecords::removePhotoFile(oldPhoto);
+    Dialogs::current().message(this, QStringLiteral("更新成功"), kInfo);
+    if (!leftover)
+        reportFailure(QStringLiteral("资料已更新，但旧照片文件未能删除：") + leftover.error());
+    ClearDetails();
+    discardListing();
+    LoadList();
+    endEdit();
+}
+
+void xianshi::CheckPhoneForEdit()
+{
+    const Database* db = connection();
+    if (!db) {
+        Module1::PhoneTaken = QStringLiteral("1");
+        return;
+    }
+    // Which rows hold the number; the edited record may be one of them.
+    Result<QSqlQuery> holders =
+        db->run(QStringLiteral("SELECT id FROM user WHERE dianhua = ? LIMIT 2"), {T4->text()});
+    if (!holders) {
+        Module1::PhoneTaken = QStringLiteral("1");
+        reportFailure(holders.error());
+        return;
+    }
+    QList<qint64> ids;
+    while (holders->next())
+        ids.append(holders->value(0).toLongLong());
+    if (ids.isEmpty()) {
+        Module1::PhoneTaken.clear();
+    } else if (ids.size() == 1 && ids.first() == t8->text().toLongLong()) {
+        Module1::PhoneTaken.clear();
+        Dialogs::current().message(this, QStringLiteral("数据库内只有1条这样的会员记录，可以自更新"),
+                                   kCountTitle);
+    } else if (ids.size() == 1) {
+        Module1::PhoneTaken = QStringLiteral("1");
+        Dialogs::current().message(this, QStringLiteral("数据库内另外有1条会员记录跟待更新记录冲突"),
+                                   kCountTitle);
+    } else {
+        Module1::PhoneTaken = QStringLiteral("1");
+    }
+}

@@ -1,0 +1,144 @@
+#include "MemberRecords.h"
+
+#include "Database.h"
+#include "ProgramFolder.h"
+#include "StagedPhoto.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace MemberRecords {
+
+namespace {
+
+QVariantList columnValues(const Member& m, const QString& photo)
+{
+    return {m.xingming, m.xingbie, m.nianling, m.dianhua, m.qq, m.youxiang, m.dizhi, photo};
+}
+
+bool insidePhotoFolder(const QString& path)
+{
+    const QString folder = QDir::cleanPath(QFileInfo(ProgramFolder::photoFolder()).absoluteFilePath());
+    const QString file = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    return QFileInfo(file).absolutePath() == folder;
+}
+
+// Runs the statement and, if it changed a row, puts the photo in place before the commit.
+Result<qint64> writeWithPhoto(const Database& db, const QString& sql, const QVariantList& values,
+                              StagedPhoto& photo, bool wantInsertId)
+{
+    if (Status begun = db.begin(); !begun)
+        return Failure{begun.error()};
+    qint64 answer = 0;
+    {
+        Result<QSqlQuery> written = db.run(sql, values);
+        if (!written) {
+            db.rollback();
+            return Failure{written.error()};
+        }
+        const qint64 changed = written->numRowsAffected();
+        answer = wantInsertId ? written->lastInsertId().toLongLong() : changed;
+        if (changed <= 0) {
+            db.rollback();
+            return qint64(0);
+        }
+    }
+    if (Status installed = photo.install(); !installed) {
+        db.rollback();
+        return Failure{installed.error()};
+    }
+    if (Status committed = db.commit(); !committed) {
+        db.rollback();
+        photo.undo();
+        return Failure{committed.error()};
+    }
+    photo.keep();
+    return answer;
+}
+
+} // namespace
+
+Result<qint64> countWithPhone(const Database& db, const QString& telephone)
+{
+    Result<QSqlQuery> q =
+        db.run(QStringLiteral("SELECT count(*) FROM user WHERE dianhua = ?"), {telephone});
+    if (!q)
+        return Failure{q.error()};
+    return q->next() ? q->value(0).toLongLong() : 0;
+}
+
+Result<qint64> insert(const Database& db, const Member& member, StagedPhoto& photo)
+{
+    return writeWithPhoto(db,
+                          QStringLiteral("INSERT INTO user (xingming, xingbie, nianling, dianhua, qq, "
+                                         "youxiang, dizhi, zhaopian) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+                          columnValues(member, photo.target()), photo, true);
+}
+
+Result<qint64> update(const Database& db, const Member& member, StagedPhoto& photo)
+{
+    QVariantList values = columnValues(member, photo.target());
+    values.append(member.id);
+    return writeWithPhoto(db,
+                          QStringLiteral("UPDATE user SET xingming = ?, xingbie = ?, nianling = ?, "
+                                         "dianhua = ?, qq = ?, youxiang = ?, dizhi = ?, zhaopian = ? "
+                                         "WHERE id = ?"),
+                          values, photo, false);
+}
+
+Result<QString> storedPhoto(const Database& db, qint64 id)
+{
+    Result<QSqlQuery> q = db.run(QStringLiteral("SELECT zhaopian FROM user WHERE id = ?"), {id});
+    if (!q)
+        return Failure{q.error()};
+    return q->next() ? q->value(0).toString() : QString();
+}
+
+Status removePhotoFile(const QString& path)
+{
+    if (path.isEmpty() || !insidePhotoFolder(path) || !QFileInfo(path).isFile())
+        return {};
+    QFile file(path);
+    if (!file.remove())
+        return Failure{QStringLiteral("无法删除照片文件 %1：%2")
+                           .arg(QDir::toNativeSeparators(path), file.errorString())};
+    return {};
+}
+
+Status remove(const Database& db, qint64 id, const QStringList& photos)
+{
+    Result<QSqlQuery> deleted = db.run(QStringLiteral("DELETE FROM user WHERE id = ?"), {id});
+    if (!deleted)
+        return Failure{deleted.error()};
+    if (deleted->numRowsAffected() <= 0)
+        return {}; // someone else's row is gone already; its files are not ours to judge
+    QStringList problems;
+    for (const QString& photo : photos)
+        if (Status removed = removePhotoFile(photo); !removed)
+            problems << removed.error();
+    if (!problems.isEmpty())
+        return Failure{problems.join(QLatin1Char('\n'))};
+    return {};
+}
+
+Status clear(const Database& db)
+{
+    if (Result<QSqlQuery> deleted = db.run(QStringLiteral("DELETE FROM user")); !deleted)
+        return Failure{deleted.error()};
+    QDir folder(ProgramFolder::photoFolder());
+    folder.setNameFilters({QStringLiteral("*.jpg")});
+    folder.setFilter(QDir::Files | QDir::Hidden | QDir::System | QDir::CaseSensitive);
+    QStringList problems;
+    for (const QString& name : folder.entryList()) {
+        QFile file(folder.filePath(name));
+        if (!file.remove())
+            problems << QStringLiteral("无法删除照片文件 %1：%2")
+                            .arg(QDir::toNativeSeparators(file.fileName()), file.errorString());
+    }
+    if (!problems.isEmpty())
+        return Failure{problems.join(QLatin1Char('\n'))};
+    return {};
+}
+
+} // namespace MemberRecords

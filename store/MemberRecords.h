@@ -1,0 +1,38 @@
+#pragma once
+
+#include "Member.h"
+#include "Result.h"
+
+#include <QStringList>
+
+class Database;
+class StagedPhoto;
+
+// Changes to table user together with the members' photo files. Each change either happens
+// whole, row and file, or leaves table and folder as they were.
+namespace MemberRecords {
+
+// How many members have exactly this telephone.
+Result<qint64> countWithPhone(const Database& db, const QString& telephone);
+
+// Inserts the member with the staged photo as zhaopian; returns the new id.
+Result<qint64> insert(const Database& db, const Member& member, StagedPhoto& photo);
+
+// Writes every column of row `member.id`, zhaopian being the staged photo's target. Returns the
+// number of rows changed; when that is 0 the photo is not installed.
+Result<qint64> update(const Database& db, const Member& member, StagedPhoto& photo);
+
+// Deletes the row, then the given photo files that lie in the photo folder. A missing file is
+// not an error; a file that cannot be deleted is reported after the row is gone.
+Status remove(const Database& db, qint64 id, const QStringList& photos);
+
+// Empties table user, then deletes every ".jpg" file of the photo folder.
+Status clear(const Database& db);
+
+// The stored photo path of a row, or an empty text when the row does not exist.
+Result<QString> storedPhoto(const Database& db, qint64 id);
+
+// Deletes a photo file left behind by a change, if it lies in the photo folder.
+Status removePhotoFile(const QString& path);
+
+} // namespace MemberRecords

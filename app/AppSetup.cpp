@@ -4,6 +4,8 @@
 #include "Forms.h"
 #include "ProgramFolder.h"
 #include "admin.h"
+#include "mail.h"
+#include "shipin.h"
 #include "admin1.h"
 #include "mimaxiugai.h"
 #include "tiantu.h"
@@ -37,6 +39,8 @@ void registerWindows()
     forms.registerForm(QStringLiteral("mimaxiugai"), [] { return new mimaxiugai; });
     forms.registerForm(QStringLiteral("tiantu"), [] { return new tiantu; });
     forms.registerForm(QStringLiteral("xianshi"), [] { return new xianshi; });
+    forms.registerForm(QStringLiteral("mail"), [] { return new mail; });
+    forms.registerForm(QStringLiteral("shipin"), [] { return new shipin; });
 }
 
 bool applyArguments(const QStringList& arguments, QString* problem)

@@ -69,6 +69,11 @@ public:
     void Command2_Click();
     void Command12_Click();
 
+    // The condition query.
+    void CountConditions();
+    void Command6_Click();
+    void RunQuery(const Listing& query);
+
     // Choosing a photo.
     void Command3_Click();
     void Command4_Click();

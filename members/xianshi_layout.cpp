@@ -202,6 +202,7 @@ void xianshi::connectHandlers()
     connect(Command3, &QPushButton::clicked, this, &xianshi::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &xianshi::Command4_Click);
     connect(Command5, &QPushButton::clicked, this, &xianshi::Command5_Click);
+    connect(Command6, &QPushButton::clicked, this, &xianshi::Command6_Click);
     connect(Command12, &QPushButton::clicked, this, &xianshi::Command12_Click);
     connect(Command7, &QPushButton::clicked, this, &xianshi::Command7_Click);
     connect(Command8, &QPushButton::clicked, this, &xianshi::Command8_Click);

@@ -4,6 +4,7 @@
 #include "Accounts.h"
 #include "AppSetup.h"
 #include "Database.h"
+#include "Driving.h"
 #include "Form.h"
 #include "Forms.h"
 #include "Module1.h"
@@ -13,7 +14,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -25,52 +25,20 @@ namespace {
 const QString kTitle = QStringLiteral("修改口令");
 const QString kCannotChange = QStringLiteral("无法修改口令！");
 
-// One recorded dialog call in a form QCOMPARE can print.
-struct Shown
+// The window's own refusals: critical icon, its own title.
+Shown refusal(const QString& text)
 {
-    QString text, title;
-    Dialogs::Icon icon = Dialogs::Icon::None;
-    Dialogs::Buttons buttons = Dialogs::Buttons::Ok;
-    bool operator==(const Shown&) const = default;
-};
-
-Shown box(const QString& text, const QString& title = kTitle,
-          Dialogs::Icon icon = Dialogs::Icon::Critical)
-{
-    return {text, title, icon, Dialogs::Buttons::Ok};
+    return messageBox(text, kTitle, Dialogs::Icon::Critical);
 }
 
-char* toString(const Shown& s)
-{
-    return QTest::toString(QStringLiteral("\"%1\" title \"%2\" icon %3 buttons %4")
-                               .arg(s.text, s.title)
-                               .arg(int(s.icon))
-                               .arg(int(s.buttons)));
-}
-
-QList<Shown> shown(const ScriptedDialogs& dialogs)
-{
-    QList<Shown> calls;
-    for (const ScriptedDialogs::Call& c : dialogs.calls)
-        calls.append({c.kind == QLatin1String("message") ? c.text : c.kind, c.title, c.icon, c.buttons});
-    return calls;
-}
-
-// Types as the keyboard does, characters outside Latin-1 included.
-void type(QWidget* box, const QString& text)
-{
-    for (QChar ch : text) {
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
-        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(ch));
-        QApplication::sendEvent(box, &press);
-        QApplication::sendEvent(box, &release);
-    }
-}
+const Shown kChanged =
+    messageBox(QStringLiteral("口令已被成功修改！"), kTitle, Dialogs::Icon::Information);
 
 QString storedPassword(const TestFolder& folder, const QString& user)
 {
     Database db = folder.open();
-    Result<QSqlQuery> row = db.run(QStringLiteral("SELECT pasword FROM admin WHERE user = ?"), {user});
+    Result<QSqlQuery> row =
+        db.run(QStringLiteral("SELECT pasword FROM admin WHERE user = ?"), {user});
     return row && row->next() ? row->value(0).toString() : QStringLiteral("<no row>");
 }
 
@@ -96,7 +64,8 @@ struct ChangeWindow
         std::sort(boxes.begin(), boxes.end(), [](QLineEdit* a, QLineEdit* b) {
             return a->property("index").toInt() < b->property("index").toInt();
         });
-        if (boxes.size() == 2 && boxes[0]->property("index") == 0 && boxes[1]->property("index") == 1) {
+        if (boxes.size() == 2 && boxes[0]->property("index") == 0 &&
+            boxes[1]->property("index") == 1) {
             w.first = boxes[0];
             w.second = boxes[1];
         }
@@ -106,13 +75,14 @@ struct ChangeWindow
 
     void fill(const QString& old, const QString& new0, const QString& new1) const
     {
-        type(t1, old);
-        type(first, new0);
-        type(second, new1);
+        typeText(t1, old);
+        typeText(first, new0);
+        typeText(second, new1);
     }
     void save() const
     {
-        QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("Command1")),
+                          Qt::LeftButton);
     }
 };
 
@@ -122,13 +92,9 @@ QList<Shown> signIn(const QString& name, const QString& password, bool* signedIn
     closeAllForms();
     DialogScript dialogs;
     Form* window = Forms::instance().show(QStringLiteral("admin"));
-    if (!window)
-        return {box(QStringLiteral("<no sign-in window>"))};
-    type(window->findChild<QLineEdit*>(QStringLiteral("Text1")), name);
-    type(window->findChild<QLineEdit*>(QStringLiteral("Text2")), password);
-    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
-    *signedIn = window->findChild<QWidget*>(QStringLiteral("c1"))->isVisible() &&
-                Module1::varLoginUser == name.trimmed();
+    signInThrough(window, name, password);
+    *signedIn =
+        signInStateMismatches(window, true).isEmpty() && Module1::varLoginUser == name.trimmed();
     return shown(dialogs.get());
 }
 
@@ -157,7 +123,10 @@ private:
     std::unique_ptr<TestFolder> folder;
 };
 
-void tst_password::initTestCase() { AppSetup::registerWindows(); }
+void tst_password::initTestCase()
+{
+    AppSetup::registerWindows();
+}
 
 void tst_password::init()
 {
@@ -166,7 +135,10 @@ void tst_password::init()
     folder->makeDefaultPhoto();
 }
 
-void tst_password::cleanup() { folder.reset(); }
+void tst_password::cleanup()
+{
+    folder.reset();
+}
 
 void tst_password::refusals_data()
 {
@@ -178,18 +150,40 @@ void tst_password::refusals_data()
     const QString blank = QStringLiteral("请输入新口令！");
     const QString differ = QStringLiteral("两次输入的新口令必须相同！");
     const QString wrongOld = QStringLiteral("旧密码错误");
-    QTest::newRow("all empty") << "" << "" << "" << blank;
-    QTest::newRow("blanks only") << "Abc123" << "   " << "   " << blank;
+    QTest::newRow("all empty") << ""
+                               << ""
+                               << "" << blank;
+    QTest::newRow("blanks only") << "Abc123"
+                                 << "   "
+                                 << "   " << blank;
     // The checks run in a fixed order: the first that fails decides.
-    QTest::newRow("blanks, the rest wrong too") << "wrong" << "  " << "other" << blank;
-    QTest::newRow("second box empty") << "Abc123" << "new1" << "" << differ;
-    QTest::newRow("differ in case") << "Abc123" << "new1" << "NEW1" << differ;
-    QTest::newRow("differ by a blank") << "Abc123" << "new1 " << "new1" << differ;
-    QTest::newRow("differ, old wrong too") << "wrong" << "new1" << "new2" << differ;
-    QTest::newRow("old with leading blank") << " Abc123" << "new1" << "new1" << wrongOld;
-    QTest::newRow("old with trailing blank") << "Abc123 " << "new1" << "new1" << wrongOld;
-    QTest::newRow("old in other case") << "abc123" << "new1" << "new1" << wrongOld;
-    QTest::newRow("old empty") << "" << "new1" << "new1" << wrongOld;
+    QTest::newRow("blanks, the rest wrong too") << "wrong"
+                                                << "  "
+                                                << "other" << blank;
+    QTest::newRow("second box empty") << "Abc123"
+                                      << "new1"
+                                      << "" << differ;
+    QTest::newRow("differ in case") << "Abc123"
+                                    << "new1"
+                                    << "NEW1" << differ;
+    QTest::newRow("differ by a blank") << "Abc123"
+                                       << "new1 "
+                                       << "new1" << differ;
+    QTest::newRow("differ, old wrong too") << "wrong"
+                                           << "new1"
+                                           << "new2" << differ;
+    QTest::newRow("old with leading blank") << " Abc123"
+                                            << "new1"
+                                            << "new1" << wrongOld;
+    QTest::newRow("old with trailing blank") << "Abc123 "
+                                             << "new1"
+                                             << "new1" << wrongOld;
+    QTest::newRow("old in other case") << "abc123"
+                                       << "new1"
+                                       << "new1" << wrongOld;
+    QTest::newRow("old empty") << ""
+                               << "new1"
+                               << "new1" << wrongOld;
 }
 
 void tst_password::refusals()
@@ -208,10 +202,10 @@ void tst_password::refusals()
 
     w.save();
 
-    QCOMPARE(shown(dialogs.get()), QList<Shown>{box(message)});
+    QCOMPARE(shown(dialogs.get()), QList<Shown>{refusal(message)});
     QCOMPARE(Forms::instance().find(QStringLiteral("mimaxiugai")), w.form);
     QCOMPARE(w.second->text(), new1);
-    if (message == QLatin1String("旧密码错误")) {
+    if (message == QStringLiteral("旧密码错误")) {
         QCOMPARE(QApplication::focusWidget(), w.t1);
         QCOMPARE(w.t1->text(), QString());
     } else {
@@ -219,7 +213,7 @@ void tst_password::refusals()
         QCOMPARE(w.t1->text(), old);
         QCOMPARE(w.first->text(), new0);
     }
-    if (message == QLatin1String("两次输入的新口令必须相同！")) {
+    if (message == QStringLiteral("两次输入的新口令必须相同！")) {
         QCOMPARE(w.first->selectionStart(), 0);
         QCOMPARE(w.first->selectedText(), new0);
     }
@@ -232,11 +226,21 @@ void tst_password::changeAndSignInAgain_data()
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("newPassword");
     QTest::addColumn<QString>("typedAtSignIn");
-    QTest::newRow("plain") << "admin" << "n3wPass" << "n3wPass";
-    QTest::newRow("single quote") << "admin" << "it's" << "it's";
-    QTest::newRow("blanks around") << "admin" << "  pw 2 " << "pw 2";
-    QTest::newRow("chinese") << "admin" << "新口令" << "新口令";
-    QTest::newRow("operator named with a quote") << "O'Brien" << "x'; --" << "x'; --";
+    QTest::newRow("plain") << "admin"
+                           << "n3wPass"
+                           << "n3wPass";
+    QTest::newRow("single quote") << "admin"
+                                  << "it's"
+                                  << "it's";
+    QTest::newRow("blanks around") << "admin"
+                                   << "  pw 2 "
+                                   << "pw 2";
+    QTest::newRow("chinese") << "admin"
+                             << "新口令"
+                             << "新口令";
+    QTest::newRow("operator named with a quote") << "O'Brien"
+                                                 << "x'; --"
+                                                 << "x'; --";
 }
 
 void tst_password::changeAndSignInAgain()
@@ -254,8 +258,7 @@ void tst_password::changeAndSignInAgain()
         QVERIFY(w.complete());
         w.fill(QStringLiteral("Abc123"), newPassword, newPassword);
         w.save();
-        QCOMPARE(shown(dialogs.get()),
-                 QList<Shown>{box(QStringLiteral("口令已被成功修改！"), kTitle, Dialogs::Icon::Information)});
+        QCOMPARE(shown(dialogs.get()), QList<Shown>{kChanged});
         QCOMPARE(Forms::instance().find(QStringLiteral("mimaxiugai")), nullptr);
     }
     const QString stored = storedPassword(*folder, user);
@@ -267,7 +270,9 @@ void tst_password::changeAndSignInAgain()
     QVERIFY(signedIn);
     const QList<Shown> refused = signIn(user, QStringLiteral("Abc123"), &signedIn);
     QVERIFY(!signedIn);
-    QCOMPARE(refused, QList<Shown>{box(QStringLiteral("口令错误,请重新输入！"), QStringLiteral("登录验证"))});
+    QCOMPARE(refused,
+             QList<Shown>{messageBox(QStringLiteral("口令错误,请重新输入！"),
+                                     QStringLiteral("登录验证"), Dialogs::Icon::Critical)});
 }
 
 void tst_password::secondChangeAsksForTheNewPassword()
@@ -287,13 +292,12 @@ void tst_password::secondChangeAsksForTheNewPassword()
     dialogs->clear();
     w.fill(QStringLiteral("Abc123"), QStringLiteral("third"), QStringLiteral("third"));
     w.save();
-    QCOMPARE(shown(dialogs.get()), QList<Shown>{box(QStringLiteral("旧密码错误"))});
+    QCOMPARE(shown(dialogs.get()), QList<Shown>{refusal(QStringLiteral("旧密码错误"))});
 
     dialogs->clear();
-    type(w.t1, QStringLiteral("second"));
+    typeText(w.t1, QStringLiteral("second"));
     w.save();
-    QCOMPARE(shown(dialogs.get()),
-             QList<Shown>{box(QStringLiteral("口令已被成功修改！"), kTitle, Dialogs::Icon::Information)});
+    QCOMPARE(shown(dialogs.get()), QList<Shown>{kChanged});
 
     bool signedIn = false;
     QCOMPARE(signIn(QStringLiteral("admin"), QStringLiteral("third"), &signedIn), QList<Shown>());
@@ -305,8 +309,10 @@ void tst_password::noAccountToChange_data()
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
     QTest::addColumn<bool>("deleteAccount");
-    QTest::newRow("account deleted since sign-in") << "admin" << "Abc123" << true;
-    QTest::newRow("nobody signed in") << "" << "" << false;
+    QTest::newRow("account deleted since sign-in") << "admin"
+                                                   << "Abc123" << true;
+    QTest::newRow("nobody signed in") << ""
+                                      << "" << false;
 }
 
 void tst_password::noAccountToChange()
@@ -325,7 +331,7 @@ void tst_password::noAccountToChange()
 
     w.save();
 
-    QCOMPARE(shown(dialogs.get()), QList<Shown>{box(kCannotChange)});
+    QCOMPARE(shown(dialogs.get()), QList<Shown>{refusal(kCannotChange)});
     QCOMPARE(Forms::instance().find(QStringLiteral("mimaxiugai")), w.form);
     QCOMPARE(w.t1->text(), password);
     QCOMPARE(w.first->text(), QStringLiteral("new"));
@@ -367,7 +373,8 @@ void tst_password::storeFailures()
     QVERIFY2(calls[0].text.startsWith(prefix), qPrintable(calls[0].text));
     QVERIFY2(calls[0].text.mid(prefix.size()).contains(QDir::toNativeSeparators(file)),
              qPrintable(calls[0].text));
-    QCOMPARE(calls[0], box(calls[0].text, QStringLiteral("Fennick系统")));
+    QCOMPARE(calls[0],
+             messageBox(calls[0].text, QStringLiteral("Fennick系统"), Dialogs::Icon::Critical));
     QCOMPARE(Forms::instance().find(QStringLiteral("mimaxiugai")), w.form);
     QCOMPARE(w.t1->text(), QStringLiteral("Abc123"));
     QCOMPARE(w.first->text(), QStringLiteral("new"));

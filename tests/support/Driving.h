@@ -1,0 +1,85 @@
+#pragma once
+
+#include "Dialogs.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTest>
+
+// What a window showed through the dialogs, in a form QCOMPARE compares and prints.
+struct Shown
+{
+    QString kind; // "message", "openFile" or "openUrl"
+    QString text;
+    QString title;
+    Dialogs::Icon icon = Dialogs::Icon::None;
+    Dialogs::Buttons buttons = Dialogs::Buttons::Ok;
+    bool operator==(const Shown&) const = default;
+};
+
+// A message box with an OK button.
+inline Shown messageBox(const QString& text, const QString& title,
+                        Dialogs::Icon icon = Dialogs::Icon::None)
+{
+    return {QStringLiteral("message"), text, title, icon, Dialogs::Buttons::Ok};
+}
+
+inline QList<Shown> shown(const ScriptedDialogs& dialogs)
+{
+    QList<Shown> calls;
+    for (const ScriptedDialogs::Call& c : dialogs.calls)
+        calls.append({c.kind, c.text, c.title, c.icon, c.buttons});
+    return calls;
+}
+
+inline char* toString(const Shown& s)
+{
+    return QTest::toString(QStringLiteral("%1 \"%2\" title \"%3\" icon %4 buttons %5")
+                               .arg(s.kind, s.text, s.title)
+                               .arg(int(s.icon))
+                               .arg(int(s.buttons)));
+}
+
+// Types into a box as the keyboard does. QTest::keyClicks only knows Latin-1.
+inline void typeText(QWidget* box, const QString& text)
+{
+    for (QChar ch : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(box, &press);
+        QApplication::sendEvent(box, &release);
+    }
+}
+
+template <typename T> T* findIn(QWidget* window, const char* name)
+{
+    return window ? window->findChild<T*>(QLatin1String(name)) : nullptr;
+}
+
+// Types a name and a password into the sign-in window and presses "登陆".
+inline void signInThrough(QWidget* window, const QString& name, const QString& password)
+{
+    typeText(findIn<QWidget>(window, "Text1"), name);
+    typeText(findIn<QWidget>(window, "Text2"), password);
+    QTest::mouseClick(findIn<QWidget>(window, "Command1"), Qt::LeftButton);
+}
+
+// The controls of the sign-in window whose visibility does not fit the state it should be in.
+inline QStringList signInStateMismatches(QWidget* window, bool signedIn)
+{
+    const QStringList signingInOnly{"Label1", "Label2", "Label3", "Text1", "Text2", "Command1"};
+    const QStringList signedInOnly{"Label4", "c1", "c2", "c3", "c4", "c5"};
+    QStringList wrong;
+    for (const QString& name : signingInOnly + signedInOnly + QStringList{"Command2", "Frame1"}) {
+        QWidget* w = window ? window->findChild<QWidget*>(name) : nullptr;
+        const bool want = signingInOnly.contains(name)  ? !signedIn
+                          : signedInOnly.contains(name) ? signedIn
+                                                        : true;
+        if (!w || w->isVisible() != want)
+            wrong.append(name);
+    }
+    return wrong;
+}

@@ -157,6 +157,7 @@ void TestMembersDetail::selectingRowFillsFieldsAsStored()
         QCOMPARE(Module1::RecordPhoto, m.zhaopian);
         QVERIFY(!w.photo->isEmpty());
     }
+    QVERIFY(!w.t8->isVisible());
     QCOMPARE(w.lss->text(), QString());
     QCOMPARE(dialogs->calls.size(), 0);
 }
@@ -387,10 +388,10 @@ void TestMembersDetail::missingPhotoIsRepaired()
     addRow(folder, person(QStringLiteral("王五"), QStringLiteral("13800000002"),
                           folder.makeJpeg(QStringLiteral("照片/王五-13800000002.jpg"))));
     const QStringList before = photoFolderFiles(folder);
-    const QStringList topLevel = QDir(folder.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
 
     const Window w = openWindow();
     QVERIFY(w.ok());
+    const QStringList topLevel = QDir(folder.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     w.select(1);
 
     QCOMPARE(described(dialogs->messages()),

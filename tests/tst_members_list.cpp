@@ -82,6 +82,7 @@ void TestMembersList::pageButtonsWalkTheList()
     QVERIFY(w.ok());
     QCOMPARE(w.t9->text(), QString::number(members - removed.size()));
     QCOMPARE(w.txtPageMsg->text(), pageMessage(1, pages));
+    QCOMPARE(w.lss->text(), QString());
     QCOMPARE(w.shownIds(), pageOf(ids, 1));
 
     // Forward to the last page, remembering every page as shown.

@@ -1,6 +1,7 @@
 #include "MemberGenerator.h"
 
 #include "Database.h"
+#include "Schema.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -52,6 +53,8 @@ const QString& pick(const QStringList& list, quint64 h) { return list.at(qsizety
 
 } // namespace
 
+static Status insertRows(const Database& db, qint64 count, const PhotoWriter& photoFor);
+
 Member make(qint64 number)
 {
     const quint64 h = mix(quint64(number));
@@ -78,7 +81,30 @@ Member make(qint64 number)
     return m;
 }
 
+namespace {
+// Above this many rows, building the indexes once at the end beats keeping them up row by row.
+constexpr qint64 kBulkRows = 20000;
+} // namespace
+
 Status insert(const Database& db, qint64 count, const PhotoWriter& photoFor)
+{
+    const bool bulk = count >= kBulkRows;
+    if (bulk) {
+        db.run(QStringLiteral("PRAGMA cache_size = -262144"));
+        if (Status suspended = Schema::suspendMemberIndexes(db); !suspended)
+            return suspended;
+    }
+    Status inserted = insertRows(db, count, photoFor);
+    if (bulk) {
+        Status restored = Schema::restoreMemberIndexes(db);
+        db.run(QStringLiteral("PRAGMA cache_size = -2000"));
+        if (inserted && !restored)
+            return restored;
+    }
+    return inserted;
+}
+
+static Status insertRows(const Database& db, qint64 count, const PhotoWriter& photoFor)
 {
     if (Status begun = db.begin(); !begun)
         return begun;

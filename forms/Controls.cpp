@@ -6,9 +6,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <qdrawutil.h>
 
 namespace Controls {
 
@@ -88,7 +90,15 @@ QPushButton* wrappingButton(QWidget* parent, const QString& name, const QString&
 
 QLineEdit* textBox(QWidget* parent, const QString& name, Box box)
 {
-    return made(new QLineEdit(parent), name, box);
+    QLineEdit* widget = made(new QLineEdit(parent), name, box);
+    // The CJK face's line (ascent + descent) is taller than the 270-twip boxes of the layouts
+    // leave inside their frame, and QLineEdit centres that line, cutting off the foot of what is
+    // typed. The line's top is blank, so let it reach up by the difference.
+    const int frameAndMargins = 4;
+    const int overflow = widget->fontMetrics().height() - (widget->height() - frameAndMargins);
+    if (overflow > 0)
+        widget->setTextMargins(0, -overflow, 0, 0);
+    return widget;
 }
 
 QLineEdit* passwordBox(QWidget* parent, const QString& name, Box box)
@@ -101,16 +111,64 @@ QLineEdit* passwordBox(QWidget* parent, const QString& name, Box box)
     return widget;
 }
 
+namespace {
+// A frame whose caption sits on its border line, as the layouts were drawn for: they put controls
+// 240 twips below a frame's top. Qt's group box draws the caption above the border, which then
+// runs through those controls. Painted by hand rather than by a style sheet, so a frame's own
+// back colour (a palette) still shows and nothing of the caption's colour reaches its controls.
+class ClassicFrame : public QGroupBox
+{
+public:
+    using QGroupBox::QGroupBox;
+
+    void setCaptionColor(const QColor& color)
+    {
+        m_captionColor = color;
+        update();
+    }
+    // The group box sets its margins for a caption above the border; these follow the border.
+    void fitContents() { setContentsMargins(2, borderTop() + 2, 2, 2); }
+
+protected:
+    void changeEvent(QEvent* event) override
+    {
+        QGroupBox::changeEvent(event);
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+            fitContents();
+    }
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        // An etched line; the style's group box frame would make room for a caption above it.
+        qDrawShadeRect(&painter, rect().adjusted(0, borderTop(), 0, 0), palette(), true, 1, 0);
+        if (title().isEmpty())
+            return;
+        const QFontMetrics metrics = fontMetrics();
+        const QRect caption(6, 0, metrics.horizontalAdvance(title()) + 4, metrics.height());
+        painter.fillRect(caption, palette().brush(backgroundRole()));
+        painter.setPen(m_captionColor.isValid() ? m_captionColor
+                                                : palette().color(QPalette::WindowText));
+        painter.drawText(caption, Qt::AlignCenter, title());
+    }
+
+private:
+    int borderTop() const { return fontMetrics().height() / 2; }
+
+    QColor m_captionColor;
+};
+} // namespace
+
 QGroupBox* frame(QWidget* parent, const QString& name, const QString& caption, Box box)
 {
-    return made(new QGroupBox(caption, parent), name, box);
+    auto* widget = made(new ClassicFrame(caption, parent), name, box);
+    widget->fitContents();
+    return widget;
 }
 
 void setCaptionColor(QGroupBox* frame, const QColor& color)
 {
-    // Only the caption takes the colour; the controls inside keep their own.
-    frame->setStyleSheet(QStringLiteral("QGroupBox#%1::title { color: %2; }")
-                             .arg(frame->objectName(), color.name()));
+    if (auto* classic = dynamic_cast<ClassicFrame*>(frame))
+        classic->setCaptionColor(color);
 }
 
 void onClick(QLabel* label, std::function<void()> action)

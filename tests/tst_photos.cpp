@@ -26,7 +26,10 @@ namespace {
 const QString kNoDefault = QStringLiteral("您的操作系统中暂时没有默认图片，请添加会员默认照片");
 const QString kSaved = QStringLiteral("会员默认照片保存成功");
 
-bool isDirectory(const QString& path) { return QFileInfo(path).isDir(); }
+bool isDirectory(const QString& path)
+{
+    return QFileInfo(path).isDir();
+}
 
 void pick(DialogScript& dialogs, QWidget* window, const QString& file)
 {
@@ -69,22 +72,22 @@ void TestPhotos::fitPhotoKeepsProportions_data()
 
     const QSizeF memberBox(2175, 2775);
     // 2175 / 400 = 5.4375; 300 * 5.4375 = 1631.25; (2775 - 1631.25) / 2 = 571.875
-    QTest::newRow("landscape fills the width") << QSizeF(400, 300) << memberBox
-                                               << QRectF(0, 571.875, 2175, 1631.25);
+    QTest::newRow("landscape fills the width")
+        << QSizeF(400, 300) << memberBox << QRectF(0, 571.875, 2175, 1631.25);
     // 2775 / 600 = 4.625; 300 * 4.625 = 1387.5; (2175 - 1387.5) / 2 = 393.75
-    QTest::newRow("portrait fills the height") << QSizeF(300, 600) << memberBox
-                                               << QRectF(393.75, 0, 1387.5, 2775);
+    QTest::newRow("portrait fills the height")
+        << QSizeF(300, 600) << memberBox << QRectF(393.75, 0, 1387.5, 2775);
     // 87 x 111 is 2175 x 2775 divided by 25.
-    QTest::newRow("box proportions fill the box") << QSizeF(87, 111) << memberBox
-                                                  << QRectF(0, 0, 2175, 2775);
-    QTest::newRow("tiny landscape is enlarged") << QSizeF(4, 3) << memberBox
-                                                << QRectF(0, 571.875, 2175, 1631.25);
-    QTest::newRow("single pixel is enlarged") << QSizeF(1, 1) << QSizeF(100, 50)
-                                              << QRectF(25, 0, 50, 50);
-    QTest::newRow("larger than the box shrinks") << QSizeF(4000, 1000) << QSizeF(200, 100)
-                                                 << QRectF(0, 25, 200, 50);
-    QTest::newRow("thin strip stays in the box") << QSizeF(10000, 1) << QSizeF(100, 100)
-                                                 << QRectF(0, 49.995, 100, 0.01);
+    QTest::newRow("box proportions fill the box")
+        << QSizeF(87, 111) << memberBox << QRectF(0, 0, 2175, 2775);
+    QTest::newRow("tiny landscape is enlarged")
+        << QSizeF(4, 3) << memberBox << QRectF(0, 571.875, 2175, 1631.25);
+    QTest::newRow("single pixel is enlarged")
+        << QSizeF(1, 1) << QSizeF(100, 50) << QRectF(25, 0, 50, 50);
+    QTest::newRow("larger than the box shrinks")
+        << QSizeF(4000, 1000) << QSizeF(200, 100) << QRectF(0, 25, 200, 50);
+    QTest::newRow("thin strip stays in the box")
+        << QSizeF(10000, 1) << QSizeF(100, 100) << QRectF(0, 49.995, 100, 0.01);
 }
 
 void TestPhotos::fitPhotoKeepsProportions()
@@ -136,8 +139,8 @@ void TestPhotos::boxKeepsEarlierDrawing()
     QCOMPARE(box.innerSize(), QSize(200, 160));
     const QRgb empty = box.surface().pixel(0, 0);
 
-    box.drawFitted(flat(QSize(400, 100), Qt::red));   // a band 200 x 50 across the middle
-    box.drawFitted(flat(QSize(100, 400), Qt::blue));  // a column 40 x 160 in the middle
+    box.drawFitted(flat(QSize(400, 100), Qt::red));  // a band 200 x 50 across the middle
+    box.drawFitted(flat(QSize(100, 400), Qt::blue)); // a column 40 x 160 in the middle
     QCOMPARE(box.lastTarget(), QRectF(80, 0, 40, 160));
     QVERIFY(!box.isEmpty());
 
@@ -202,7 +205,8 @@ void TestPhotos::firstStartAsksForDefaultPhoto()
     QVERIFY(isDirectory(ProgramFolder::templateFolder()));
     QVERIFY(isDirectory(ProgramFolder::photoFolder()));
     QCOMPARE(dialogs->messages().size(), 1);
-    QCOMPARE(described(dialogs->messages().first()), notice(kNoDefault, QStringLiteral("系统显示")));
+    QCOMPARE(described(dialogs->messages().first()),
+             notice(kNoDefault, QStringLiteral("系统显示")));
     settle();
     QVERIFY(!Forms::instance().find(startWindow));
     for (QWidget* top : QApplication::topLevelWidgets())
@@ -239,7 +243,8 @@ void TestPhotos::readOnlyProgramFolderIsReported()
     const QString file = folder.makeJpeg(QStringLiteral("chosen.jpg"), QSize(300, 400), Qt::cyan);
     QVERIFY(QFile::setPermissions(folder.root(), QFile::ReadOwner | QFile::ExeOwner));
     const auto restore = qScopeGuard([&] {
-        QFile::setPermissions(folder.root(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(folder.root(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     });
 
     QVERIFY(!Forms::instance().show(QStringLiteral("admin")));

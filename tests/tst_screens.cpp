@@ -5,6 +5,7 @@
 #include "AppSetup.h"
 #include "Form.h"
 #include "Forms.h"
+#include "PhotoBox.h"
 #include "TestFolder.h"
 #include "Twips.h"
 
@@ -23,7 +24,10 @@
 
 namespace {
 
-bool isRed(QColor c) { return c.red() >= 160 && c.green() <= 90 && c.blue() <= 90; }
+bool isRed(QColor c)
+{
+    return c.red() >= 160 && c.green() <= 90 && c.blue() <= 90;
+}
 
 QRect inWindow(const QWidget* widget, const QWidget* window)
 {
@@ -61,14 +65,57 @@ void checkCaption(const QWidget* control, const QString& text, const QRect& area
                         .arg(area.width());
     const QRect line = QStyle::alignedRect(Qt::LeftToRight, alignment,
                                            metrics.size(Qt::TextSingleLine, text), area);
-    const QRect ink = metrics.tightBoundingRect(text).translated(line.left(),
-                                                                 line.top() + metrics.ascent());
+    const QRect ink =
+        metrics.tightBoundingRect(text).translated(line.left(), line.top() + metrics.ascent());
     if (ink.top() < 0 || ink.bottom() >= control->height())
-        problems << QStringLiteral("%1: caption \"%2\" drawn from y %3 to %4 in a control %5 px high")
+        problems << QStringLiteral(
+                        "%1: caption \"%2\" drawn from y %3 to %4 in a control %5 px high")
                         .arg(named(control), text)
                         .arg(ink.top())
                         .arg(ink.bottom())
                         .arg(control->height());
+}
+
+// Rows holding ink of a dark text: one per row, so clipped text has fewer.
+int inkRows(const QImage& image, const QRect& area)
+{
+    int rows = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (image.pixelColor(x, y).lightness() < 100) {
+                ++rows;
+                break;
+            }
+        }
+    }
+    return rows;
+}
+
+// Types a text with ascenders and descenders into a box and checks none of it is cut off.
+void checkTypedText(QLineEdit* box, QStringList& problems)
+{
+    const QString before = box->text();
+    box->setText(QStringLiteral("国Qgjy"));
+    box->setReadOnly(true); // no caret to count as ink
+    const QString shown =
+        box->echoMode() == QLineEdit::Normal ? box->text() : QString(box->text().size(), u'@');
+    QImage alone(box->fontMetrics().horizontalAdvance(shown) + 8, box->fontMetrics().height() * 2,
+                 QImage::Format_RGB32);
+    alone.fill(Qt::white);
+    QPainter painter(&alone);
+    painter.setFont(box->font());
+    painter.drawText(4, box->fontMetrics().height(), shown);
+    painter.end();
+    const QImage inBox = box->grab().toImage();
+    box->setReadOnly(false);
+    const int expected = inkRows(alone, alone.rect());
+    const int visible = inkRows(inBox, inBox.rect().adjusted(2, 0, -2, 0));
+    if (visible < expected)
+        problems << QStringLiteral("%1: typed text shows %2 of its %3 rows")
+                        .arg(named(box))
+                        .arg(visible)
+                        .arg(expected);
+    box->setText(before);
 }
 
 QRect buttonTextArea(const QPushButton* button)
@@ -158,9 +205,15 @@ void TestScreens::inspect(QWidget* window, int widthTwips, int heightTwips, cons
         QWidget* parent = control->parentWidget();
         if (!parent->rect().contains(control->geometry()))
             problems << QStringLiteral("%1 leaves %2").arg(named(control), named(parent));
+        // Inside a frame, clear of its border and caption.
+        if (auto* frame = qobject_cast<QGroupBox*>(parent);
+            frame && !frame->contentsRect().contains(control->geometry()))
+            problems
+                << QStringLiteral("%1 crosses the border of %2").arg(named(control), named(frame));
         for (QWidget* sibling : controls) {
             if (sibling != control && sibling->parentWidget() == parent && sibling->isVisible() &&
-                named(control) < named(sibling) && control->geometry().intersects(sibling->geometry()))
+                named(control) < named(sibling) &&
+                control->geometry().intersects(sibling->geometry()))
                 problems << QStringLiteral("%1 overlaps %2").arg(named(control), named(sibling));
         }
 
@@ -169,11 +222,14 @@ void TestScreens::inspect(QWidget* window, int widthTwips, int heightTwips, cons
             checkCaption(button, button->text(), buttonTextArea(button), Qt::AlignCenter, problems);
         } else if (auto* label = qobject_cast<QLabel*>(control)) {
             checkCaption(label, label->text(), label->contentsRect(), label->alignment(), problems);
+        } else if (auto* box = qobject_cast<QLineEdit*>(control)) {
+            checkTypedText(box, problems);
         } else if (auto* frame = qobject_cast<QGroupBox*>(control)) {
             const QFontMetrics metrics(frame->font());
             if (metrics.horizontalAdvance(frame->title()) > frame->width())
                 problems << QStringLiteral("%1: title does not fit").arg(named(frame));
-            // The caption is red; the frame's own area minus its controls must show it.
+            // Every frame of these windows has a red caption: the frame's area minus its
+            // controls shows it.
             int red = redPixels(image, area);
             for (QWidget* inner : frame->findChildren<QWidget*>())
                 if (inner->isVisible())
@@ -181,9 +237,12 @@ void TestScreens::inspect(QWidget* window, int widthTwips, int heightTwips, cons
             if (red == 0)
                 problems << QStringLiteral("%1: caption is not red").arg(named(frame));
         }
-        // Only captions meant to be red may be: a red frame title must not colour what it holds.
-        const bool meantRed = isRed(control->palette().color(QPalette::WindowText));
-        if (!qobject_cast<QGroupBox*>(control) && !meantRed && control->findChildren<QWidget*>().isEmpty()) {
+        // Only controls given red text of their own may show red: a red frame caption must not
+        // colour what the frame holds.
+        const bool meantRed = control->testAttribute(Qt::WA_SetPalette) &&
+                              isRed(control->palette().color(QPalette::WindowText));
+        if (!qobject_cast<QGroupBox*>(control) && !meantRed &&
+            control->findChildren<QWidget*>().isEmpty()) {
             if (const int red = redPixels(image, area))
                 problems << QStringLiteral("%1 shows %2 red pixels").arg(named(control)).arg(red);
         }
@@ -252,6 +311,7 @@ void TestScreens::defaultPhotoWindowWithPicture()
     QVERIFY(window);
     dialogs->get().files.append(file);
     window->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+    QVERIFY(!window->findChild<PhotoBox*>(QStringLiteral("Picture1"))->isEmpty());
     inspect(window, 5820, 3900, QStringLiteral("tiantu-picture.png"));
 }
 

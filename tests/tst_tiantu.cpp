@@ -210,7 +210,8 @@ void TestDefaultPhotoWindow::saveCopiesPickedFileAndReturnsToSignIn()
     TestFolder folder;
     folder.createStore();
     folder.makeDefaultPhoto(QSize(40, 30));
-    const QString file = folder.makeJpeg(QStringLiteral("new/portrait.jpg"), QSize(300, 600), Qt::yellow);
+    const QString file =
+        folder.makeJpeg(QStringLiteral("new/portrait.jpg"), QSize(300, 600), Qt::yellow);
     QPointer<tiantu> window = openWindow();
     QVERIFY(window);
     pick(dialogs, window, file);

@@ -23,7 +23,8 @@ inline QByteArray bytesOf(const QString& path)
 inline bool writeBytes(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
 }
 
 inline QImage flat(QSize size, QColor color)
@@ -52,8 +53,8 @@ inline QString described(const ScriptedDialogs::Call& call)
 // A plain notice: OK button only, no icon.
 inline QString notice(const QString& text, const QString& title)
 {
-    return described({QStringLiteral("message"), text, title, Dialogs::Icon::None,
-                      Dialogs::Buttons::Ok, {}});
+    return described(
+        {QStringLiteral("message"), text, title, Dialogs::Icon::None, Dialogs::Buttons::Ok, {}});
 }
 
 inline void click(QWidget* window, const char* name)

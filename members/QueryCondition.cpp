@@ -21,8 +21,9 @@ bool trigramUsable(const QString& typed)
     const QStringList runs = typed.split(wildcards, Qt::SkipEmptyParts);
     if (runs.isEmpty())
         return false;
+    // Characters, not UTF-16 units: a character outside the basic plane is one trigram letter.
     for (const QString& run : runs)
-        if (run.size() < 3)
+        if (run.toUcs4().size() < 3)
             return false;
     return true;
 }

@@ -12,6 +12,17 @@ AddressBox::AddressBox(QWidget* parent) : QPlainTextEdit(parent)
 {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTabChangesFocus(true);
+    connect(this, &QPlainTextEdit::textChanged, this, [this] { m_edited = true; });
+}
+
+QString AddressBox::text() const
+{
+    if (!m_edited)
+        return m_text;
+    QString shown = toPlainText();
+    if (m_split)
+        shown.remove(QLatin1Char('\n'));
+    return shown;
 }
 
 void AddressBox::setText(const QString& text)
@@ -20,6 +31,7 @@ void AddressBox::setText(const QString& text)
     m_split = text.size() > kPieceSize;
     if (!m_split) {
         setPlainText(text);
+        m_edited = false;
         return;
     }
     // Break only after a ";", so that no address is cut in two on screen.
@@ -39,6 +51,7 @@ void AddressBox::setText(const QString& text)
         start = end;
     }
     setPlainText(laidOut);
+    m_edited = false;
 }
 
 QMimeData* AddressBox::createMimeDataFromSelection() const

@@ -12,8 +12,8 @@ public:
     explicit AddressBox(QWidget* parent = nullptr);
 
     void setText(const QString& text);
-    // The text as it was given, whatever the display did to it.
-    const QString& text() const { return m_text; }
+    // The text without the display's breaks, including what the operator typed since.
+    QString text() const;
 
 protected:
     QMimeData* createMimeDataFromSelection() const override;
@@ -21,4 +21,5 @@ protected:
 private:
     QString m_text;
     bool m_split = false;
+    bool m_edited = false;
 };

@@ -8,6 +8,8 @@
 #include "PhotoFiles.h"
 #include "ProgramFolder.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 
 namespace {
@@ -47,6 +49,8 @@ void xianshi::Command5_Click()
     // The photo to keep: the picked one, else the record's own, else the default photo.
     const bool picked = Module1::PhotoChosen == QLatin1String("1") && !Module1::PhotoSource.isEmpty();
     const QString oldPhoto = Module1::RecordPhoto;
+    // The row's own file goes too: it is not the shown one when it could not be shown.
+    const Result<QString> storedPhoto = MemberRecords::storedPhoto(*db, fields.id);
     QString source = picked ? Module1::PhotoSource : oldPhoto;
     if (!PhotoFiles::exists(source))
         source = picked ? source : ProgramFolder::defaultPhoto();
@@ -67,7 +71,14 @@ void xianshi::Command5_Click()
     }
     const QString newPhoto = staged->target();
     Module1::RecordPhoto = newPhoto;
-    Status leftover = oldPhoto == newPhoto ? Status() : MemberRecords::removePhotoFile(oldPhoto);
+    const auto sameFile = [](const QString& a, const QString& b) {
+        return QDir::cleanPath(QFileInfo(a).absoluteFilePath()) ==
+               QDir::cleanPath(QFileInfo(b).absoluteFilePath());
+    };
+    Status leftover = sameFile(oldPhoto, newPhoto) ? Status() : MemberRecords::removePhotoFile(oldPhoto);
+    if (leftover && storedPhoto && !sameFile(storedPhoto.value(), newPhoto) &&
+        !sameFile(storedPhoto.value(), oldPhoto))
+        leftover = MemberRecords::removePhotoFile(storedPhoto.value());
     Dialogs::current().message(this, QStringLiteral("更新成功"), kInfo);
     if (!leftover)
         reportFailure(QStringLiteral("资料已更新，但旧照片文件未能删除：") + leftover.error());

@@ -63,13 +63,10 @@ void xianshi::buildDetailFrame()
     Label1 = fieldLabel(Frame1, "Label1", QStringLiteral("姓名："), {240, 360, 615, 255});
     t1 = Controls::textBox(Frame1, QStringLiteral("t1"), {840, 360, 1575, 270});
     Label7 = fieldLabel(Frame1, "Label7", QStringLiteral("性别："), {240, 960, 615, 255});
-    Combo1 = new QComboBox(Frame1);
-    Combo1->setObjectName(QStringLiteral("Combo1"));
-    Combo1->setEditable(true);
+    Combo1 = Controls::comboBox(Frame1, QStringLiteral("Combo1"), {840, 960, 1575, 300});
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->addItems({QStringLiteral("男"), QStringLiteral("女")});
     Combo1->setEditText(QStringLiteral("请选择性别"));
-    Twips::place(Combo1, 840, 960, 1575, 300);
     Label2 = fieldLabel(Frame1, "Label2", QStringLiteral("年龄："), {240, 1560, 615, 255});
     t3 = Controls::textBox(Frame1, QStringLiteral("t3"), {840, 1560, 1575, 270});
     Label3 = fieldLabel(Frame1, "Label3", QStringLiteral("电话："), {2640, 360, 615, 255});
@@ -143,10 +140,12 @@ void xianshi::buildOperationFrame()
 void xianshi::buildListFrame()
 {
     const QFont listFont = Fonts::song(12);
-    Label8 = fieldLabel(Frame2, "Label8", QStringLiteral("页注："), {120, 360, 735, 255});
+    // The 12 pt captions ink all but one row of a 255-twip label; they take the 270 twips of the
+    // boxes beside them, which leaves a blank row above and below the characters.
+    Label8 = fieldLabel(Frame2, "Label8", QStringLiteral("页注："), {120, 360, 735, 270});
     Label8->setFont(listFont);
     txtPageMsg = Controls::textBox(Frame2, QStringLiteral("txtPageMsg"), {720, 360, 855, 270});
-    Label9 = fieldLabel(Frame2, "Label9", QStringLiteral("人数："), {1920, 360, 735, 255});
+    Label9 = fieldLabel(Frame2, "Label9", QStringLiteral("人数："), {1920, 360, 735, 270});
     Label9->setFont(listFont);
     t9 = Controls::textBox(Frame2, QStringLiteral("t9"), {2520, 360, 735, 270});
     Controls::describe(txtPageMsg, Label8);
@@ -176,6 +175,9 @@ void xianshi::buildListFrame()
     DataGrid1->horizontalHeader()->setFixedHeight(Twips::toPixels(300));
     DataGrid1->setAccessibleName(QStringLiteral("学员列表"));
     Twips::place(DataGrid1, 120, 840, 10215, 3015);
+    // An empty store shows no page, but the grid's columns already have their widths.
+    for (int column = 0; column < PageModel::ColumnCount; ++column)
+        DataGrid1->setColumnWidth(column, Twips::toPixels(PageModel::widthTwips(column)));
 }
 
 void xianshi::buildWindowControls()
@@ -190,6 +192,13 @@ void xianshi::buildWindowControls()
     Label11->setFont(Fonts::song(10.5));
     Fonts::setTextColor(Label11, kRed);
     Label11->setCursor(Qt::CrossCursor);
+    // The caption is a few pixels wider than the room left to the window's edge in the CJK face;
+    // the pair moves left by that much instead of losing the last character.
+    const int overrun = Label11->x() + Label11->fontMetrics().horizontalAdvance(Label11->text()) +
+                        2 - Twips::toPixels(10680);
+    if (overrun > 0)
+        for (QLabel* label : {Label10, Label11})
+            label->move(label->x() - overrun, label->y());
     Controls::onClick(Label11, [] { Dialogs::current().openUrl(Maker::kWebPage); });
     t8 = Controls::textBox(this, QStringLiteral("t8"), {9000, 120, 615, 270});
     t8->hide();

@@ -1,133 +1,35 @@
-// Renders every window in its main states and checks what a layout fault would break: controls
-// outside their container or on top of each other, captions that do not fit, colour where none
-// belongs. With TALVIO_SCREENS_DIR set, each state is also written there as a PNG to look at.
+// Renders the sign-in, panel, password and default photo windows in their main states and checks
+// their layout (ScreenChecks.h). The member, address and camera windows are in
+// tst_screens_members.cpp.
 
 #include "AppSetup.h"
 #include "Form.h"
 #include "Forms.h"
 #include "PhotoBox.h"
+#include "ScreenChecks.h"
 #include "TestFolder.h"
-#include "Twips.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadialGradient>
-#include <QStyle>
-#include <QStyleOptionButton>
 #include <QTest>
 
+using ScreenChecks::Layout;
+
 namespace {
-
-bool isRed(QColor c)
+// The sign-in window and the panel share their size and their red-captioned frame.
+Layout signInLayout()
 {
-    return c.red() >= 160 && c.green() <= 90 && c.blue() <= 90;
+    return ScreenChecks::sized(7245, 4155, {QStringLiteral("Frame1")});
 }
-
-QRect inWindow(const QWidget* widget, const QWidget* window)
+Layout tiantuLayout()
 {
-    return {widget->mapTo(window, QPoint(0, 0)), widget->size()};
+    return ScreenChecks::sized(5820, 3900, {QStringLiteral("Frame1")});
 }
-
-int redPixels(const QImage& image, const QRect& area)
-{
-    int count = 0;
-    const QRect inside = area.intersected(image.rect());
-    for (int y = inside.top(); y <= inside.bottom(); ++y)
-        for (int x = inside.left(); x <= inside.right(); ++x)
-            count += isRed(image.pixelColor(x, y)) ? 1 : 0;
-    return count;
-}
-
-QString named(const QWidget* widget)
-{
-    return widget->objectName().isEmpty() ? QString::fromLatin1(widget->metaObject()->className())
-                                          : widget->objectName();
-}
-
-// Where a caption is drawn in the given area, and whether its ink fits the control.
-void checkCaption(const QWidget* control, const QString& text, const QRect& area,
-                  Qt::Alignment alignment, QStringList& problems)
-{
-    if (text.isEmpty())
-        return;
-    const QFontMetrics metrics(control->font());
-    const int advance = metrics.horizontalAdvance(text);
-    if (advance > area.width())
-        problems << QStringLiteral("%1: caption \"%2\" needs %3 px, has %4")
-                        .arg(named(control), text)
-                        .arg(advance)
-                        .arg(area.width());
-    const QRect line = QStyle::alignedRect(Qt::LeftToRight, alignment,
-                                           metrics.size(Qt::TextSingleLine, text), area);
-    const QRect ink =
-        metrics.tightBoundingRect(text).translated(line.left(), line.top() + metrics.ascent());
-    if (ink.top() < 0 || ink.bottom() >= control->height())
-        problems << QStringLiteral(
-                        "%1: caption \"%2\" drawn from y %3 to %4 in a control %5 px high")
-                        .arg(named(control), text)
-                        .arg(ink.top())
-                        .arg(ink.bottom())
-                        .arg(control->height());
-}
-
-// Rows holding ink of a dark text: one per row, so clipped text has fewer.
-int inkRows(const QImage& image, const QRect& area)
-{
-    int rows = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x) {
-            if (image.pixelColor(x, y).lightness() < 100) {
-                ++rows;
-                break;
-            }
-        }
-    }
-    return rows;
-}
-
-// Types a text with ascenders and descenders into a box and checks none of it is cut off.
-void checkTypedText(QLineEdit* box, QStringList& problems)
-{
-    const QString before = box->text();
-    box->setText(QStringLiteral("国Qgjy"));
-    box->setReadOnly(true); // no caret to count as ink
-    const QString shown =
-        box->echoMode() == QLineEdit::Normal ? box->text() : QString(box->text().size(), u'@');
-    QImage alone(box->fontMetrics().horizontalAdvance(shown) + 8, box->fontMetrics().height() * 2,
-                 QImage::Format_RGB32);
-    alone.fill(Qt::white);
-    QPainter painter(&alone);
-    painter.setFont(box->font());
-    painter.drawText(4, box->fontMetrics().height(), shown);
-    painter.end();
-    const QImage inBox = box->grab().toImage();
-    box->setReadOnly(false);
-    const int expected = inkRows(alone, alone.rect());
-    const int visible = inkRows(inBox, inBox.rect().adjusted(2, 0, -2, 0));
-    if (visible < expected)
-        problems << QStringLiteral("%1: typed text shows %2 of its %3 rows")
-                        .arg(named(box))
-                        .arg(visible)
-                        .arg(expected);
-    box->setText(before);
-}
-
-QRect buttonTextArea(const QPushButton* button)
-{
-    QStyleOptionButton option;
-    option.initFrom(button);
-    option.text = button->text();
-    if (button->autoDefault())
-        option.features |= QStyleOptionButton::AutoDefaultButton;
-    return button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
-}
-
 } // namespace
 
 class TestScreens : public QObject
@@ -153,7 +55,6 @@ class TestScreens : public QObject
         }
         return window;
     }
-    void inspect(QWidget* window, int widthTwips, int heightTwips, const QString& file);
 
     std::unique_ptr<DialogScript> dialogs;
     std::unique_ptr<TestFolder> folder;
@@ -187,75 +88,12 @@ private slots:
     void defaultPhotoWindowWithPicture();
 };
 
-void TestScreens::inspect(QWidget* window, int widthTwips, int heightTwips, const QString& file)
-{
-    QCOMPARE(window->size(), QSize(Twips::toPixels(widthTwips), Twips::toPixels(heightTwips)));
-    const QImage image = window->grab().toImage();
-    const QString folderName = qEnvironmentVariable("TALVIO_SCREENS_DIR");
-    if (!folderName.isEmpty()) {
-        QVERIFY(QDir().mkpath(folderName));
-        QVERIFY(image.save(QDir(folderName).filePath(file), "PNG"));
-    }
-
-    QStringList problems;
-    const QList<QWidget*> controls = window->findChildren<QWidget*>();
-    for (QWidget* control : controls) {
-        if (!control->isVisible())
-            continue;
-        QWidget* parent = control->parentWidget();
-        if (!parent->rect().contains(control->geometry()))
-            problems << QStringLiteral("%1 leaves %2").arg(named(control), named(parent));
-        // Inside a frame, clear of its border and caption.
-        if (auto* frame = qobject_cast<QGroupBox*>(parent);
-            frame && !frame->contentsRect().contains(control->geometry()))
-            problems
-                << QStringLiteral("%1 crosses the border of %2").arg(named(control), named(frame));
-        for (QWidget* sibling : controls) {
-            if (sibling != control && sibling->parentWidget() == parent && sibling->isVisible() &&
-                named(control) < named(sibling) &&
-                control->geometry().intersects(sibling->geometry()))
-                problems << QStringLiteral("%1 overlaps %2").arg(named(control), named(sibling));
-        }
-
-        const QRect area = inWindow(control, window);
-        if (auto* button = qobject_cast<QPushButton*>(control)) {
-            checkCaption(button, button->text(), buttonTextArea(button), Qt::AlignCenter, problems);
-        } else if (auto* label = qobject_cast<QLabel*>(control)) {
-            checkCaption(label, label->text(), label->contentsRect(), label->alignment(), problems);
-        } else if (auto* box = qobject_cast<QLineEdit*>(control)) {
-            checkTypedText(box, problems);
-        } else if (auto* frame = qobject_cast<QGroupBox*>(control)) {
-            const QFontMetrics metrics(frame->font());
-            if (metrics.horizontalAdvance(frame->title()) > frame->width())
-                problems << QStringLiteral("%1: title does not fit").arg(named(frame));
-            // Every frame of these windows has a red caption: the frame's area minus its
-            // controls shows it.
-            int red = redPixels(image, area);
-            for (QWidget* inner : frame->findChildren<QWidget*>())
-                if (inner->isVisible())
-                    red -= redPixels(image, inWindow(inner, window));
-            if (red == 0)
-                problems << QStringLiteral("%1: caption is not red").arg(named(frame));
-        }
-        // Only controls given red text of their own may show red: a red frame caption must not
-        // colour what the frame holds.
-        const bool meantRed = control->testAttribute(Qt::WA_SetPalette) &&
-                              isRed(control->palette().color(QPalette::WindowText));
-        if (!qobject_cast<QGroupBox*>(control) && !meantRed &&
-            control->findChildren<QWidget*>().isEmpty()) {
-            if (const int red = redPixels(image, area))
-                problems << QStringLiteral("%1 shows %2 red pixels").arg(named(control)).arg(red);
-        }
-    }
-    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
-}
-
 void TestScreens::signInWindow()
 {
     Form* window = signInTyped();
     QVERIFY(window);
     QVERIFY(window->findChild<QLabel*>(QStringLiteral("Label1"))->isVisible());
-    inspect(window, 7245, 4155, QStringLiteral("admin-signin.png"));
+    ScreenChecks::inspect(window, signInLayout(), QStringLiteral("admin-signin.png"));
 }
 
 void TestScreens::signedInWindow()
@@ -265,14 +103,14 @@ void TestScreens::signedInWindow()
     window->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
     QVERIFY(window->findChild<QLabel*>(QStringLiteral("Label4"))->isVisible());
     QVERIFY(window->findChild<QPushButton*>(QStringLiteral("c1"))->isVisible());
-    inspect(window, 7245, 4155, QStringLiteral("admin-signedin.png"));
+    ScreenChecks::inspect(window, signInLayout(), QStringLiteral("admin-signedin.png"));
 }
 
 void TestScreens::panelWindow()
 {
     Form* window = showWindow(QStringLiteral("admin1"));
     QVERIFY(window);
-    inspect(window, 7245, 4155, QStringLiteral("admin1.png"));
+    ScreenChecks::inspect(window, signInLayout(), QStringLiteral("admin1.png"));
 }
 
 void TestScreens::passwordChangeWindow()
@@ -282,14 +120,15 @@ void TestScreens::passwordChangeWindow()
     QTest::keyClicks(window->findChild<QLineEdit*>(QStringLiteral("t1")), QStringLiteral("123456"));
     for (QLineEdit* box : window->findChildren<QLineEdit*>(QStringLiteral("txtNewPWD")))
         box->setText(QStringLiteral("新口令 Qg"));
-    inspect(window, 4395, 3090, QStringLiteral("mimaxiugai.png"));
+    ScreenChecks::inspect(window, ScreenChecks::sized(4395, 3090),
+                          QStringLiteral("mimaxiugai.png"));
 }
 
 void TestScreens::defaultPhotoWindowEmpty()
 {
     Form* window = showWindow(QStringLiteral("tiantu"));
     QVERIFY(window);
-    inspect(window, 5820, 3900, QStringLiteral("tiantu-empty.png"));
+    ScreenChecks::inspect(window, tiantuLayout(), QStringLiteral("tiantu-empty.png"));
 }
 
 void TestScreens::defaultPhotoWindowWithPicture()
@@ -312,7 +151,7 @@ void TestScreens::defaultPhotoWindowWithPicture()
     dialogs->get().files.append(file);
     window->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
     QVERIFY(!window->findChild<PhotoBox*>(QStringLiteral("Picture1"))->isEmpty());
-    inspect(window, 5820, 3900, QStringLiteral("tiantu-picture.png"));
+    ScreenChecks::inspect(window, tiantuLayout(), QStringLiteral("tiantu-picture.png"));
 }
 
 QTEST_MAIN(TestScreens)

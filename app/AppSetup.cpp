@@ -4,10 +4,10 @@
 #include "Forms.h"
 #include "ProgramFolder.h"
 #include "admin.h"
-#include "mail.h"
-#include "shipin.h"
 #include "admin1.h"
+#include "mail.h"
 #include "mimaxiugai.h"
+#include "shipin.h"
 #include "tiantu.h"
 #include "xianshi.h"
 

@@ -23,18 +23,31 @@ bool prepareFolders(Form* window)
     return false;
 }
 
-void openMembers(Form* window) { Forms::instance().replace(window, QStringLiteral("xianshi")); }
+void openMembers(Form* window)
+{
+    Forms::instance().replace(window, QStringLiteral("xianshi"));
+}
 
-void openAddressSummary(Form* window) { Forms::instance().replace(window, QStringLiteral("mail")); }
+void openAddressSummary(Form* window)
+{
+    Forms::instance().replace(window, QStringLiteral("mail"));
+}
 
 void showMakerNotice(Form* window)
 {
-    Dialogs::current().message(window, QStringLiteral("定做细则请写邮件发送至") + Maker::kContactMail,
+    Dialogs::current().message(window,
+                               QStringLiteral("定做细则请写邮件发送至") + Maker::kContactMail,
                                QStringLiteral("软件开发"));
 }
 
-void openMakerPage() { Dialogs::current().openUrl(Maker::kWebPage); }
+void openMakerPage()
+{
+    Dialogs::current().openUrl(Maker::kWebPage);
+}
 
-void openPasswordChange() { Forms::instance().show(QStringLiteral("mimaxiugai")); }
+void openPasswordChange()
+{
+    Forms::instance().show(QStringLiteral("mimaxiugai"));
+}
 
 } // namespace PanelActions

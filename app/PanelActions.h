@@ -9,10 +9,10 @@ namespace PanelActions {
 // the window and opens the default photo window; returns false then.
 bool prepareFolders(Form* window);
 
-void openMembers(Form* window);      // c1
+void openMembers(Form* window);        // c1
 void openAddressSummary(Form* window); // c2
-void showMakerNotice(Form* window);  // c3
-void openMakerPage();                // c4
-void openPasswordChange();           // c5
+void showMakerNotice(Form* window);    // c3
+void openMakerPage();                  // c4
+void openPasswordChange();             // c5
 
 } // namespace PanelActions

@@ -31,7 +31,8 @@ PanelFrame PanelFrame::build(Form* window)
                      [window] { PanelActions::openAddressSummary(window); });
     QObject::connect(panel.c3, &QPushButton::clicked, window,
                      [window] { PanelActions::showMakerNotice(window); });
-    QObject::connect(panel.c4, &QPushButton::clicked, window, [] { PanelActions::openMakerPage(); });
+    QObject::connect(panel.c4, &QPushButton::clicked, window,
+                     [] { PanelActions::openMakerPage(); });
     QObject::connect(panel.c5, &QPushButton::clicked, window,
                      [] { PanelActions::openPasswordChange(); });
     return panel;

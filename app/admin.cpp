@@ -47,8 +47,8 @@ admin::admin(QWidget* parent) : Form(parent)
     Fonts::setTextColor(Label4, Qt::red);
     Label4->hide();
 
-    Controls::tabOrder({Text1, Text2, Command1, Command2, panel.c1, panel.c2, panel.c3, panel.c4,
-                        panel.c5});
+    Controls::tabOrder(
+        {Text1, Text2, Command1, Command2, panel.c1, panel.c2, panel.c3, panel.c4, panel.c5});
     Text1->setFocus();
 
     connect(Command1, &QPushButton::clicked, this, &admin::Command1_Click);
@@ -70,9 +70,15 @@ void admin::Text2_KeyPress(int keyAscii)
         CheckLogin();
 }
 
-void admin::Command1_Click() { CheckLogin(); }
+void admin::Command1_Click()
+{
+    CheckLogin();
+}
 
-void admin::Command2_Click() { Forms::instance().end(); }
+void admin::Command2_Click()
+{
+    Forms::instance().end();
+}
 
 void admin::CheckLogin()
 {
@@ -126,8 +132,8 @@ void admin::showSignedIn()
 quint8 admin::VerifyUser(QString name, QString password)
 {
     Result<Database> db = Database::openProgramStore();
-    Result<Accounts::Verdict> verdict =
-        db ? Accounts::verify(db.value(), name, password) : Result<Accounts::Verdict>(Failure{db.error()});
+    Result<Accounts::Verdict> verdict = db ? Accounts::verify(db.value(), name, password)
+                                           : Result<Accounts::Verdict>(Failure{db.error()});
     if (!verdict) {
         Dialogs::current().message(this, verdict.error(), QString());
         return static_cast<quint8>(Accounts::Verdict::Failed);

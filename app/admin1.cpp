@@ -31,9 +31,15 @@ admin1::admin1(QWidget* parent) : Form(parent)
 }
 
 // The signed-in operator is kept, so the password change still knows who is signed in.
-void admin1::Form_Load() { PanelActions::prepareFolders(this); }
+void admin1::Form_Load()
+{
+    PanelActions::prepareFolders(this);
+}
 
-void admin1::Command1_Click() { Forms::instance().end(); }
+void admin1::Command1_Click()
+{
+    Forms::instance().end();
+}
 
 void admin1::Command2_Click()
 {

@@ -74,14 +74,13 @@ void mimaxiugai::Command1_Click()
     }
 
     Result<Database> db = Database::openProgramStore();
-    Result<qint64> changed = db ? Accounts::changePassword(db.value(), Module1::varLoginUser,
-                                                           newPassword)
-                                : Result<qint64>(Failure{db.error()});
+    Result<qint64> changed =
+        db ? Accounts::changePassword(db.value(), Module1::varLoginUser, newPassword)
+           : Result<qint64>(Failure{db.error()});
     if (!changed) {
-        Dialogs::current().message(this,
-                                   QStringLiteral("程序执行出错，错误信息如下：\r\n") +
-                                       changed.error(),
-                                   QStringLiteral("Fennick系统"), Dialogs::Icon::Critical);
+        Dialogs::current().message(
+            this, QStringLiteral("程序执行出错，错误信息如下：\r\n") + changed.error(),
+            QStringLiteral("Fennick系统"), Dialogs::Icon::Critical);
         return;
     }
     if (changed.value() > 0) {
@@ -95,4 +94,7 @@ void mimaxiugai::Command1_Click()
     }
 }
 
-void mimaxiugai::Command2_Click() { Forms::instance().unload(this); }
+void mimaxiugai::Command2_Click()
+{
+    Forms::instance().unload(this);
+}

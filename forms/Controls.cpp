@@ -92,8 +92,7 @@ class ClickFilter : public QObject
 public:
     ClickFilter(QObject* parent, std::function<void()> action)
         : QObject(parent), m_action(std::move(action))
-    {
-    }
+    {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override

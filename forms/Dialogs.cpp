@@ -30,7 +30,10 @@ QMessageBox::Icon boxIcon(Dialogs::Icon icon)
 }
 } // namespace
 
-Dialogs& Dialogs::current() { return *slot(); }
+Dialogs& Dialogs::current()
+{
+    return *slot();
+}
 
 std::unique_ptr<Dialogs> Dialogs::install(std::unique_ptr<Dialogs> dialogs)
 {
@@ -64,11 +67,15 @@ QString WidgetDialogs::openFile(QWidget* parent, const QString& title, const QSt
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
         filters.append(QStringLiteral("%1 (%2)").arg(parts[i], parts[i + 1]));
-    return QFileDialog::getOpenFileName(parent, title, startFile, filters.join(QStringLiteral(";;")),
-                                        nullptr, QFileDialog::HideNameFilterDetails);
+    return QFileDialog::getOpenFileName(parent, title, startFile,
+                                        filters.join(QStringLiteral(";;")), nullptr,
+                                        QFileDialog::HideNameFilterDetails);
 }
 
-void WidgetDialogs::openUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
+void WidgetDialogs::openUrl(const QUrl& url)
+{
+    QDesktopServices::openUrl(url);
+}
 
 Dialogs::Answer ScriptedDialogs::message(QWidget*, const QString& text, const QString& title,
                                          Icon icon, Buttons buttons)

@@ -17,9 +17,15 @@ double dpi()
 }
 } // namespace
 
-double toPixelsF(double twips) { return twips * dpi() / 1440.0; }
+double toPixelsF(double twips)
+{
+    return twips * dpi() / 1440.0;
+}
 
-int toPixels(int twips) { return static_cast<int>(std::lround(toPixelsF(twips))); }
+int toPixels(int twips)
+{
+    return static_cast<int>(std::lround(toPixelsF(twips)));
+}
 
 QRect rect(int left, int top, int width, int height)
 {

@@ -21,8 +21,8 @@ const QColor kRed(255, 0, 0);
 const QColor kGreen(0, 128, 0);
 const QUrl kWebmailLogin(QStringLiteral("https://mail.163.com/"));
 
-QLabel* colouredLabel(QWidget* parent, const char* name, const QString& caption,
-                      Controls::Box box, const QColor& colour)
+QLabel* colouredLabel(QWidget* parent, const char* name, const QString& caption, Controls::Box box,
+                      const QColor& colour)
 {
     QLabel* label = Controls::label(parent, QString::fromLatin1(name), caption, box);
     Fonts::setTextColor(label, colour);
@@ -41,8 +41,8 @@ mail::mail(QWidget* parent) : Form(parent)
     Label1 = colouredLabel(Frame1, "Label1",
                            QStringLiteral("如需复制邮件请双击文本框---》右键---》复制:"),
                            {480, 240, 4575, 255}, kBlue);
-    Label5 = colouredLabel(Frame1, "Label5", QStringLiteral("版本V1.0"), {8280, 240, 975, 255},
-                           kBlue);
+    Label5 =
+        colouredLabel(Frame1, "Label5", QStringLiteral("版本V1.0"), {8280, 240, 975, 255}, kBlue);
 
     Command1 = Controls::button(this, QStringLiteral("Command1"), QStringLiteral("显示所有邮箱"),
                                 {120, 840, 2415, 495});
@@ -90,7 +90,8 @@ void mail::Form_Load()
 {
     MailText.clear();
     Result<Database> db = Database::openProgramStore();
-    Result<QString> text = db ? AddressText::build(db.value()) : Result<QString>(Failure{db.error()});
+    Result<QString> text =
+        db ? AddressText::build(db.value()) : Result<QString>(Failure{db.error()});
     if (!text) {
         Dialogs::current().message(this, QStringLiteral("无法读取会员邮箱：") + text.error(),
                                    QStringLiteral("邮箱汇总"), Dialogs::Icon::Critical);
@@ -99,12 +100,27 @@ void mail::Form_Load()
     MailText = std::move(text).value();
 }
 
-void mail::Command1_Click() { t1->setText(MailText); }
+void mail::Command1_Click()
+{
+    t1->setText(MailText);
+}
 
-void mail::Command4_Click() { Dialogs::current().openUrl(kWebmailLogin); }
+void mail::Command4_Click()
+{
+    Dialogs::current().openUrl(kWebmailLogin);
+}
 
-void mail::Label6_Click() { Dialogs::current().openUrl(Maker::kWebPage); }
+void mail::Label6_Click()
+{
+    Dialogs::current().openUrl(Maker::kWebPage);
+}
 
-void mail::Command2_Click() { Forms::instance().replace(this, QStringLiteral("xianshi")); }
+void mail::Command2_Click()
+{
+    Forms::instance().replace(this, QStringLiteral("xianshi"));
+}
 
-void mail::Command3_Click() { Forms::instance().replace(this, QStringLiteral("admin1")); }
+void mail::Command3_Click()
+{
+    Forms::instance().replace(this, QStringLiteral("admin1"));
+}

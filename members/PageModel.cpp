@@ -9,8 +9,8 @@ struct ColumnLook
 
 // The id and photo columns are there for the detail view but practically invisible.
 constexpr ColumnLook kColumns[PageModel::ColumnCount] = {
-    {u"ID", 10},          {u"   姓名", 1000},         {u"性别", 500},
-    {u"年龄", 500},       {u"      电话", 1500},      {u"      QQ", 1500},
+    {u"ID", 10},           {u"   姓名", 1000},       {u"性别", 500},
+    {u"年龄", 500},        {u"      电话", 1500},    {u"      QQ", 1500},
     {u"      邮箱", 1500}, {u"         地址", 3400}, {u"      照片", 10},
 };
 } // namespace

@@ -32,7 +32,8 @@ void xianshi::Command2_Click()
         }
         discardListing();
     } else {
-        Dialogs::current().message(this, QStringLiteral("请选择一个学生"), QStringLiteral("删除失败"));
+        Dialogs::current().message(this, QStringLiteral("请选择一个学生"),
+                                   QStringLiteral("删除失败"));
     }
     LoadList();
     ClearDetails();

@@ -58,9 +58,10 @@ void xianshi::ShowPhoto(QString& path)
                                kNotice);
     const QString repaired = PhotoFiles::memberPhotoPath(t1->text(), T4->text());
     if (!PhotoFiles::defaultPhotoExists()) {
-        reportFailure(QStringLiteral("系统自我修复失败：默认照片 %1 也不存在，请在“添加会员默认图片”"
-                                     "窗口中重新设置")
-                          .arg(ProgramFolder::defaultPhoto()));
+        reportFailure(
+            QStringLiteral("系统自我修复失败：默认照片 %1 也不存在，请在“添加会员默认图片”"
+                           "窗口中重新设置")
+                .arg(ProgramFolder::defaultPhoto()));
         return;
     }
     // A default photo that is no picture must not land under the member's name as a "success".
@@ -100,6 +101,12 @@ void xianshi::moveCurrentRow(int step)
     DataGrid1->setCurrentIndex(rsPage->index(to, current.isValid() ? current.column() : 0));
 }
 
-void xianshi::Command9_Click() { moveCurrentRow(-1); }
+void xianshi::Command9_Click()
+{
+    moveCurrentRow(-1);
+}
 
-void xianshi::Command10_Click() { moveCurrentRow(+1); }
+void xianshi::Command10_Click()
+{
+    moveCurrentRow(+1);
+}

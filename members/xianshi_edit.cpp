@@ -47,7 +47,8 @@ void xianshi::Command5_Click()
     }
 
     // The photo to keep: the picked one, else the record's own, else the default photo.
-    const bool picked = Module1::PhotoChosen == QLatin1String("1") && !Module1::PhotoSource.isEmpty();
+    const bool picked =
+        Module1::PhotoChosen == QLatin1String("1") && !Module1::PhotoSource.isEmpty();
     const QString oldPhoto = Module1::RecordPhoto;
     // The row's own file goes too: it is not the shown one when it could not be shown.
     const Result<QString> storedPhoto = MemberRecords::storedPhoto(*db, fields.id);
@@ -75,7 +76,8 @@ void xianshi::Command5_Click()
         return QDir::cleanPath(QFileInfo(a).absoluteFilePath()) ==
                QDir::cleanPath(QFileInfo(b).absoluteFilePath());
     };
-    Status leftover = sameFile(oldPhoto, newPhoto) ? Status() : MemberRecords::removePhotoFile(oldPhoto);
+    Status leftover =
+        sameFile(oldPhoto, newPhoto) ? Status() : MemberRecords::removePhotoFile(oldPhoto);
     if (leftover && storedPhoto && !sameFile(storedPhoto.value(), newPhoto) &&
         !sameFile(storedPhoto.value(), oldPhoto))
         leftover = MemberRecords::removePhotoFile(storedPhoto.value());
@@ -110,12 +112,12 @@ void xianshi::CheckPhoneForEdit()
         Module1::PhoneTaken.clear();
     } else if (ids.size() == 1 && ids.first() == t8->text().toLongLong()) {
         Module1::PhoneTaken.clear();
-        Dialogs::current().message(this, QStringLiteral("数据库内只有1条这样的会员记录，可以自更新"),
-                                   kCountTitle);
+        Dialogs::current().message(
+            this, QStringLiteral("数据库内只有1条这样的会员记录，可以自更新"), kCountTitle);
     } else if (ids.size() == 1) {
         Module1::PhoneTaken = QStringLiteral("1");
-        Dialogs::current().message(this, QStringLiteral("数据库内另外有1条会员记录跟待更新记录冲突"),
-                                   kCountTitle);
+        Dialogs::current().message(
+            this, QStringLiteral("数据库内另外有1条会员记录跟待更新记录冲突"), kCountTitle);
     } else {
         Module1::PhoneTaken = QStringLiteral("1");
     }

@@ -49,9 +49,10 @@ xianshi::xianshi(QWidget* parent) : Form(parent), CommonDialog1(this)
     buildListFrame();
     buildWindowControls();
 
-    Controls::tabOrder({Command4, Command3, Combo1, T7, T6, T5, T4, t3, t1, Command1, Command2,
-                        Command5, Command6, txtPageMsg, Command7, Command8, Command9, Command10,
-                        DataGrid1, Command11, t8, t9, Command12, Command13, Command14, Command15});
+    Controls::tabOrder({Command4, Command3,  Combo1,    T7,        T6,        T5,        T4,
+                        t3,       t1,        Command1,  Command2,  Command5,  Command6,  txtPageMsg,
+                        Command7, Command8,  Command9,  Command10, DataGrid1, Command11, t8,
+                        t9,       Command12, Command13, Command14, Command15});
     Command4->setFocus();
     connectHandlers();
 }
@@ -127,12 +128,12 @@ void xianshi::buildOperationFrame()
     Command11 = Controls::button(Frame4, QStringLiteral("Command11"), QStringLiteral("会员列表"),
                                  {240, 3120, 1215, 375});
     // The tall buttons wrap their two-word captions at the blank.
-    Command12 = Controls::wrappingButton(Frame4, QStringLiteral("Command12"), QStringLiteral("清数据库"),
-                                 {1680, 240, 735, 855});
-    Command13 = Controls::wrappingButton(Frame4, QStringLiteral("Command13"), QStringLiteral("邮件 群发"),
-                                 {1680, 1440, 735, 855});
-    Command14 = Controls::wrappingButton(Frame4, QStringLiteral("Command14"), QStringLiteral("回主 界面"),
-                                 {1680, 2640, 735, 855});
+    Command12 = Controls::wrappingButton(Frame4, QStringLiteral("Command12"),
+                                         QStringLiteral("清数据库"), {1680, 240, 735, 855});
+    Command13 = Controls::wrappingButton(Frame4, QStringLiteral("Command13"),
+                                         QStringLiteral("邮件 群发"), {1680, 1440, 735, 855});
+    Command14 = Controls::wrappingButton(Frame4, QStringLiteral("Command14"),
+                                         QStringLiteral("回主 界面"), {1680, 2640, 735, 855});
     for (QPushButton* tall : {Command12, Command13, Command14})
         tall->setFont(Fonts::song(10.5));
 }

@@ -35,7 +35,10 @@ void xianshi::Form_Unload()
 
 // The connection itself stays open: closing the last one makes SQLite checkpoint and sync the
 // whole store, which would cost every add, edit and delete a few disk flushes.
-void xianshi::discardListing() { rs.reset(); }
+void xianshi::discardListing()
+{
+    rs.reset();
+}
 
 void xianshi::reportFailure(const QString& text)
 {
@@ -109,7 +112,10 @@ void xianshi::Command8_Click()
     ShowData(intCurPage);
 }
 
-void xianshi::Command11_Click() { ReloadList(); }
+void xianshi::Command11_Click()
+{
+    ReloadList();
+}
 
 void xianshi::ReloadList()
 {

@@ -13,7 +13,8 @@ void xianshi::Command3_Click()
     CommonDialog1.Filter = QStringLiteral("图片（*.jpg）|*.jpg");
     const QString name = CommonDialog1.ShowOpen();
     if (!name.endsWith(QLatin1String(".jpg"), Qt::CaseSensitive)) {
-        Dialogs::current().message(this, QStringLiteral("图片选择失败"), QStringLiteral("系统信息"));
+        Dialogs::current().message(this, QStringLiteral("图片选择失败"),
+                                   QStringLiteral("系统信息"));
         Module1::PhotoSource.clear();
         Module1::PhotoChosen.clear();
         return;
@@ -31,4 +32,7 @@ void xianshi::Command3_Click()
     Module1::PhotoChosen = QStringLiteral("1");
 }
 
-void xianshi::Command4_Click() { ClearDetails(); }
+void xianshi::Command4_Click()
+{
+    ClearDetails();
+}

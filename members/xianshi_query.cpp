@@ -17,8 +17,8 @@ const QString kRefused = QStringLiteral("查询违规");
 
 void xianshi::CountConditions()
 {
-    for (const QString& text : {t1->text(), t3->text(), T4->text(), T5->text(), T6->text(),
-                                T7->toPlainText()})
+    for (const QString& text :
+         {t1->text(), t3->text(), T4->text(), T5->text(), T6->text(), T7->toPlainText()})
         if (!QueryCondition::trimSpaces(text).isEmpty())
             ++Module1::intCondCount;
     if (QueryCondition::trimSpaces(Combo1->currentText()) != kGenderPrompt)
@@ -33,7 +33,8 @@ void xianshi::Command6_Click()
         return;
     }
     if (Module1::intCondCount >= 2) {
-        Dialogs::current().message(this, QStringLiteral("条件过多请选择单一条件进行查询"), kRefused);
+        Dialogs::current().message(this, QStringLiteral("条件过多请选择单一条件进行查询"),
+                                   kRefused);
         Module1::intCondCount = 0;
         ClearDetails();
         LoadList();
@@ -43,8 +44,12 @@ void xianshi::Command6_Click()
     using QueryCondition::Field;
     // The first field holding any text at all is the condition, blanks included.
     const std::pair<Field, QString> candidates[] = {
-        {Field::Name, t1->text()}, {Field::Phone, T4->text()}, {Field::Id, t8->text()},
-        {Field::QQ, T5->text()},   {Field::Age, t3->text()},   {Field::Mail, T6->text()},
+        {Field::Name, t1->text()},
+        {Field::Phone, T4->text()},
+        {Field::Id, t8->text()},
+        {Field::QQ, T5->text()},
+        {Field::Age, t3->text()},
+        {Field::Mail, T6->text()},
         {Field::Address, T7->toPlainText()},
     };
     std::pair<Field, QString> condition{Field::Gender, Combo1->currentText()};
@@ -73,7 +78,8 @@ void xianshi::RunQuery(const Listing& query)
     rs = std::make_unique<Pager>(std::move(result).value());
     t9->setText(QString::number(rs->count()));
     if (rs->isEmpty()) {
-        Dialogs::current().message(this, QStringLiteral("没有相关信息"), QStringLiteral("查询失败"));
+        Dialogs::current().message(this, QStringLiteral("没有相关信息"),
+                                   QStringLiteral("查询失败"));
         discardListing();
         LoadList();
         ClearDetails();

@@ -11,7 +11,10 @@ PhotoBox::PhotoBox(QWidget* parent) : QFrame(parent)
     resetSurface();
 }
 
-QSize PhotoBox::innerSize() const { return contentsRect().size(); }
+QSize PhotoBox::innerSize() const
+{
+    return contentsRect().size();
+}
 
 void PhotoBox::resetSurface()
 {

@@ -51,4 +51,7 @@ void shipin::Form_Unload()
         Module1::hCapWnd = nullptr;
 }
 
-bool shipin::isPreviewing() const { return camera && camera->isActive(); }
+bool shipin::isPreviewing() const
+{
+    return camera && camera->isActive();
+}

@@ -58,7 +58,10 @@ void tiantu::Command1_Click()
     Picture1->drawFitted(picture.value());
 }
 
-void tiantu::Command2_Click() { Picture1->clear(); }
+void tiantu::Command2_Click()
+{
+    Picture1->clear();
+}
 
 void tiantu::Command3_Click()
 {

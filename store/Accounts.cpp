@@ -22,8 +22,8 @@ Result<qint64> changePassword(const Database& db, const QString& name, const QSt
     Result<QString> hashed = PasswordHash::hash(password);
     if (!hashed)
         return Failure{hashed.error()};
-    Result<QSqlQuery> update =
-        db.run(QStringLiteral("UPDATE admin SET pasword = ? WHERE user = ?"), {hashed.value(), name});
+    Result<QSqlQuery> update = db.run(QStringLiteral("UPDATE admin SET pasword = ? WHERE user = ?"),
+                                      {hashed.value(), name});
     if (!update)
         return Failure{update.error()};
     return static_cast<qint64>(update->numRowsAffected());

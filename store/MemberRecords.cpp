@@ -19,7 +19,8 @@ QVariantList columnValues(const Member& m, const QString& photo)
 
 bool insidePhotoFolder(const QString& path)
 {
-    const QString folder = QDir::cleanPath(QFileInfo(ProgramFolder::photoFolder()).absoluteFilePath());
+    const QString folder =
+        QDir::cleanPath(QFileInfo(ProgramFolder::photoFolder()).absoluteFilePath());
     const QString file = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     return QFileInfo(file).absolutePath() == folder;
 }
@@ -70,21 +71,23 @@ Result<qint64> countWithPhone(const Database& db, const QString& telephone)
 
 Result<qint64> insert(const Database& db, const Member& member, StagedPhoto& photo)
 {
-    return writeWithPhoto(db,
-                          QStringLiteral("INSERT INTO user (xingming, xingbie, nianling, dianhua, qq, "
-                                         "youxiang, dizhi, zhaopian) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
-                          columnValues(member, photo.target()), photo, true);
+    return writeWithPhoto(
+        db,
+        QStringLiteral("INSERT INTO user (xingming, xingbie, nianling, dianhua, qq, "
+                       "youxiang, dizhi, zhaopian) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+        columnValues(member, photo.target()), photo, true);
 }
 
 Result<qint64> update(const Database& db, const Member& member, StagedPhoto& photo)
 {
     QVariantList values = columnValues(member, photo.target());
     values.append(member.id);
-    return writeWithPhoto(db,
-                          QStringLiteral("UPDATE user SET xingming = ?, xingbie = ?, nianling = ?, "
-                                         "dianhua = ?, qq = ?, youxiang = ?, dizhi = ?, zhaopian = ? "
-                                         "WHERE id = ?"),
-                          values, photo, false);
+    return writeWithPhoto(
+        db,
+        QStringLiteral("UPDATE user SET xingming = ?, xingbie = ?, nianling = ?, "
+                       "dianhua = ?, qq = ?, youxiang = ?, dizhi = ?, zhaopian = ? "
+                       "WHERE id = ?"),
+        values, photo, false);
 }
 
 Result<QString> storedPhoto(const Database& db, qint64 id)

@@ -25,7 +25,10 @@ Result<QString> hash(const QString& password)
     return QString::fromLatin1(out);
 }
 
-bool isHash(const QString& stored) { return stored.startsWith(QLatin1String("$argon2id$")); }
+bool isHash(const QString& stored)
+{
+    return stored.startsWith(QLatin1String("$argon2id$"));
+}
 
 bool matches(const QString& stored, const QString& typed)
 {

@@ -12,14 +12,18 @@ namespace PhotoFiles {
 
 namespace {
 
-QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
+QString shown(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
 
 Status makeFolderIfMissing(const QString& path)
 {
     if (exists(path))
         return {};
     if (!QDir().mkdir(path))
-        return Failure{QStringLiteral("无法创建文件夹 %1，请检查程序文件夹是否可写").arg(shown(path))};
+        return Failure{
+            QStringLiteral("无法创建文件夹 %1，请检查程序文件夹是否可写").arg(shown(path))};
     return {};
 }
 
@@ -27,7 +31,9 @@ Status makeFolderIfMissing(const QString& path)
 // the markers and the coded data and answers whether the picture ends with its end marker.
 bool jpegIsComplete(const QByteArray& data)
 {
-    const auto at = [&data](qsizetype i) { return static_cast<unsigned char>(data.at(i)); };
+    const auto at = [&data](qsizetype i) {
+        return static_cast<unsigned char>(data.at(i));
+    };
     const qsizetype size = data.size();
     if (size < 4 || at(0) != 0xFF || at(1) != 0xD8)
         return false;
@@ -51,8 +57,8 @@ bool jpegIsComplete(const QByteArray& data)
         if (marker != 0xDA)
             continue;
         // Coded data runs to the next marker; FF 00 is a data byte and FF D0..D7 restart markers.
-        while (pos + 1 < size &&
-               !(at(pos) == 0xFF && at(pos + 1) != 0x00 && (at(pos + 1) < 0xD0 || at(pos + 1) > 0xD7)))
+        while (pos + 1 < size && !(at(pos) == 0xFF && at(pos + 1) != 0x00 &&
+                                   (at(pos + 1) < 0xD0 || at(pos + 1) > 0xD7)))
             ++pos;
     }
     return false;
@@ -60,7 +66,10 @@ bool jpegIsComplete(const QByteArray& data)
 
 } // namespace
 
-bool exists(const QString& path) { return !path.isEmpty() && QFileInfo::exists(path); }
+bool exists(const QString& path)
+{
+    return !path.isEmpty() && QFileInfo::exists(path);
+}
 
 Status prepareFolders()
 {
@@ -69,7 +78,10 @@ Status prepareFolders()
     return makeFolderIfMissing(ProgramFolder::photoFolder());
 }
 
-bool defaultPhotoExists() { return exists(ProgramFolder::defaultPhoto()); }
+bool defaultPhotoExists()
+{
+    return exists(ProgramFolder::defaultPhoto());
+}
 
 QString safeFileName(const QString& name)
 {
@@ -77,7 +89,8 @@ QString safeFileName(const QString& name)
     QString safe;
     safe.reserve(name.size());
     for (const QChar c : name)
-        safe += (c.unicode() < 0x20 || c.unicode() == 0x7f || forbidden.contains(c)) ? QChar(u'_') : c;
+        safe +=
+            (c.unicode() < 0x20 || c.unicode() == 0x7f || forbidden.contains(c)) ? QChar(u'_') : c;
     // "." and ".." would name a folder, not a file inside "照片".
     if (safe.startsWith(QLatin1String("..")))
         safe.replace(0, 2, QStringLiteral("__"));
@@ -86,8 +99,9 @@ QString safeFileName(const QString& name)
 
 QString memberPhotoPath(const QString& name, const QString& telephone)
 {
-    return ProgramFolder::join(ProgramFolder::kPhotoFolderName + QLatin1Char('/') +
-                               safeFileName(name + QLatin1Char('-') + telephone + QStringLiteral(".jpg")));
+    return ProgramFolder::join(
+        ProgramFolder::kPhotoFolderName + QLatin1Char('/') +
+        safeFileName(name + QLatin1Char('-') + telephone + QStringLiteral(".jpg")));
 }
 
 Status copyAtomically(const QString& from, const QString& to)
@@ -98,8 +112,7 @@ Status copyAtomically(const QString& from, const QString& to)
             QStringLiteral("无法读取文件 %1：%2").arg(shown(from), source.errorString())};
     QSaveFile target(to);
     if (!target.open(QIODevice::WriteOnly))
-        return Failure{
-            QStringLiteral("无法写入文件 %1：%2").arg(shown(to), target.errorString())};
+        return Failure{QStringLiteral("无法写入文件 %1：%2").arg(shown(to), target.errorString())};
     QByteArray chunk;
     while (!(chunk = source.read(1 << 20)).isEmpty()) {
         if (target.write(chunk) != chunk.size()) {
@@ -110,7 +123,8 @@ Status copyAtomically(const QString& from, const QString& to)
     }
     if (source.error() != QFileDevice::NoError) {
         target.cancelWriting();
-        return Failure{QStringLiteral("读取文件 %1 失败：%2").arg(shown(from), source.errorString())};
+        return Failure{
+            QStringLiteral("读取文件 %1 失败：%2").arg(shown(from), source.errorString())};
     }
     if (!target.commit())
         return Failure{QStringLiteral("保存文件 %1 失败：%2").arg(shown(to), target.errorString())};

@@ -38,9 +38,21 @@ QString join(const QString& name)
     return base + QDir::toNativeSeparators(name);
 }
 
-QString databaseFile() { return join(kDatabaseName); }
-QString photoFolder() { return join(kPhotoFolderName); }
-QString templateFolder() { return join(kTemplateFolderName); }
-QString defaultPhoto() { return join(kTemplateFolderName + QLatin1Char('/') + kDefaultPhotoName); }
+QString databaseFile()
+{
+    return join(kDatabaseName);
+}
+QString photoFolder()
+{
+    return join(kPhotoFolderName);
+}
+QString templateFolder()
+{
+    return join(kTemplateFolderName);
+}
+QString defaultPhoto()
+{
+    return join(kTemplateFolderName + QLatin1Char('/') + kDefaultPhotoName);
+}
 
 } // namespace ProgramFolder

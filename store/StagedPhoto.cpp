@@ -11,7 +11,10 @@
 #include <cstdio>
 
 namespace {
-QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
+QString shown(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
 
 // rename(2) replaces atomically; QFile::rename refuses an existing target.
 bool renameOver(const QString& from, const QString& to)

@@ -29,7 +29,9 @@ public:
     void keep();
 
 private:
-    StagedPhoto(QString target, QString staged) : m_target(std::move(target)), m_staged(std::move(staged)) {}
+    StagedPhoto(QString target, QString staged)
+        : m_target(std::move(target)), m_staged(std::move(staged))
+    {}
 
     QString m_target;
     QString m_staged;

@@ -19,7 +19,10 @@ using namespace MemberTests;
 
 namespace {
 
-shipin* cameraWindow() { return qobject_cast<shipin*>(Forms::instance().find(QStringLiteral("shipin"))); }
+shipin* cameraWindow()
+{
+    return qobject_cast<shipin*>(Forms::instance().find(QStringLiteral("shipin")));
+}
 
 int cameraWindowsOnScreen()
 {

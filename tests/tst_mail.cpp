@@ -23,9 +23,15 @@ namespace {
 
 const QString kNull = QStringLiteral("<NULL>");
 
-mail* openMail() { return qobject_cast<mail*>(Forms::instance().show(QStringLiteral("mail"))); }
+mail* openMail()
+{
+    return qobject_cast<mail*>(Forms::instance().show(QStringLiteral("mail")));
+}
 
-AddressBox* box(QWidget* window) { return findIn<AddressBox>(window, "t1"); }
+AddressBox* box(QWidget* window)
+{
+    return findIn<AddressBox>(window, "t1");
+}
 
 QStringList loadedNames()
 {
@@ -78,13 +84,13 @@ void TestMail::addressesJoinedInStoredOrder_data()
                                  << "zoe@163.com;;adam@qq.com;";
     QTest::newRow("empty store") << QList<qint64>{} << QStringList{} << "";
     QTest::newRow("one member without address") << QList<qint64>{0} << QStringList{""} << ";";
-    QTest::newRow("kept as stored") << QList<qint64>{0, 0, 0, 0, 0}
-                                    << QStringList{" Pad@X.cn ", "dup@x.cn", "dup@x.cn", kNull,
-                                                   "a;b@例子.中国"}
-                                    << " Pad@X.cn ;dup@x.cn;dup@x.cn;;a;b@例子.中国;";
-    QTest::newRow("id order, not insertion order") << QList<qint64>{9, 4, 12}
-                                                   << QStringList{"nine@x.cn", "four@x.cn", "twelve@x.cn"}
-                                                   << "four@x.cn;nine@x.cn;twelve@x.cn;";
+    QTest::newRow("kept as stored")
+        << QList<qint64>{0, 0, 0, 0, 0}
+        << QStringList{" Pad@X.cn ", "dup@x.cn", "dup@x.cn", kNull, "a;b@例子.中国"}
+        << " Pad@X.cn ;dup@x.cn;dup@x.cn;;a;b@例子.中国;";
+    QTest::newRow("id order, not insertion order")
+        << QList<qint64>{9, 4, 12} << QStringList{"nine@x.cn", "four@x.cn", "twelve@x.cn"}
+        << "four@x.cn;nine@x.cn;twelve@x.cn;";
 }
 
 void TestMail::addressesJoinedInStoredOrder()
@@ -97,13 +103,14 @@ void TestMail::addressesJoinedInStoredOrder()
     folder.createStore();
     folder.makeDefaultPhoto();
     for (int i = 0; i < addresses.size(); ++i) {
-        Member m = RecordTests::person(QStringLiteral("会员%1").arg(i), QStringLiteral("1380000%1").arg(i));
+        Member m = RecordTests::person(QStringLiteral("会员%1").arg(i),
+                                       QStringLiteral("1380000%1").arg(i));
         m.id = ids.at(i);
         m.youxiang = addresses.at(i) == kNull ? QStringLiteral("x") : addresses.at(i);
         addRow(folder, m);
         if (addresses.at(i) == kNull)
-            QVERIFY(folder.open().run(
-                QStringLiteral("UPDATE user SET youxiang = NULL WHERE id = (SELECT max(id) FROM user)")));
+            QVERIFY(folder.open().run(QStringLiteral(
+                "UPDATE user SET youxiang = NULL WHERE id = (SELECT max(id) FROM user)")));
     }
 
     mail* window = openMail();
@@ -229,11 +236,21 @@ void TestMail::waysInAndOut_data()
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("to");
-    QTest::newRow("邮箱汇总 on the signed-in sign-in window") << "admin" << "c2" << "mail";
-    QTest::newRow("邮箱汇总 on the panel") << "admin1" << "c2" << "mail";
-    QTest::newRow("邮件 群发 on the member window") << "xianshi" << "Command13" << "mail";
-    QTest::newRow("返回会员操作") << "mail" << "Command2" << "xianshi";
-    QTest::newRow("返回主界面") << "mail" << "Command3" << "admin1";
+    QTest::newRow("邮箱汇总 on the signed-in sign-in window") << "admin"
+                                                              << "c2"
+                                                              << "mail";
+    QTest::newRow("邮箱汇总 on the panel") << "admin1"
+                                           << "c2"
+                                           << "mail";
+    QTest::newRow("邮件 群发 on the member window") << "xianshi"
+                                                    << "Command13"
+                                                    << "mail";
+    QTest::newRow("返回会员操作") << "mail"
+                                  << "Command2"
+                                  << "xianshi";
+    QTest::newRow("返回主界面") << "mail"
+                                << "Command3"
+                                << "admin1";
 }
 
 void TestMail::waysInAndOut()
@@ -290,7 +307,8 @@ void TestMail::longTextIsShownAndCopiedExactly()
 {
     QString text;
     for (int i = 0; i < 200000; ++i)
-        text += (i % 3 ? QStringLiteral("member%1@163.com;") : QStringLiteral("会员%1@例子.中国;")).arg(i);
+        text += (i % 3 ? QStringLiteral("member%1@163.com;") : QStringLiteral("会员%1@例子.中国;"))
+                    .arg(i);
     AddressBox shortBox;
     shortBox.setText(QStringLiteral("a@b.cn;;c@d.cn;"));
     QCOMPARE(shortBox.toPlainText(), QStringLiteral("a@b.cn;;c@d.cn;"));

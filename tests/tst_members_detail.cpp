@@ -79,7 +79,10 @@ QStringList photoFolderFiles(const TestFolder& folder)
         .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-QString canonical(const QString& path) { return QFileInfo(path).canonicalFilePath(); }
+QString canonical(const QString& path)
+{
+    return QFileInfo(path).canonicalFilePath();
+}
 
 // JPEG changes flat colours a little.
 bool near(QColor pixel, QColor expected)
@@ -205,8 +208,8 @@ void TestMembersDetail::largeIdsShowExactly()
     folder.makeDefaultPhoto();
     const QString photo = folder.makeJpeg(QStringLiteral("照片/shared.jpg"));
     // Past 16 bits, past 32 bits, past what a double holds exactly, and the largest id there is.
-    const QList<qint64> large = {32767,       32768,           2147483647,
-                                 2147483648LL, 9007199254740993LL, 9223372036854775807LL};
+    const QList<qint64> large = {
+        32767, 32768, 2147483647, 2147483648LL, 9007199254740993LL, 9223372036854775807LL};
     QList<qint64> ids = large;
     for (qint64 small = 1; small <= 6; ++small)
         ids.append(small);
@@ -306,7 +309,8 @@ void TestMembersDetail::photoIsPlacedByFitRule()
     folder.makeDefaultPhoto();
     // The picture is written once the box's size is known.
     const QString file = QStringLiteral("照片/shape.jpg");
-    addRow(folder, person(QStringLiteral("比例"), QStringLiteral("13900000000"), folder.path(file)));
+    addRow(folder,
+           person(QStringLiteral("比例"), QStringLiteral("13900000000"), folder.path(file)));
 
     const Window w = openWindow();
     QVERIFY(w.ok());
@@ -354,8 +358,8 @@ void TestMembersDetail::missingPhotoIsRepaired_data()
     QTest::addColumn<QString>("expectedFile"); // in 照片; "" when only its folder is certain
     QTest::addColumn<bool>("repeats");         // a later selection repairs again
 
-    QTest::newRow("photo file deleted") << QStringLiteral("张三") << QString()
-                                        << QStringLiteral("张三-13800000001.jpg") << false;
+    QTest::newRow("photo file deleted")
+        << QStringLiteral("张三") << QString() << QStringLiteral("张三-13800000001.jpg") << false;
     QTest::newRow("path from another computer")
         << QStringLiteral("李四") << QStringLiteral("C:\\Talvio\\照片\\李四-13800000001.jpg")
         << QStringLiteral("李四-13800000001.jpg") << true;
@@ -391,7 +395,8 @@ void TestMembersDetail::missingPhotoIsRepaired()
 
     const Window w = openWindow();
     QVERIFY(w.ok());
-    const QStringList topLevel = QDir(folder.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    const QStringList topLevel =
+        QDir(folder.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     w.select(1);
 
     QCOMPARE(described(dialogs->messages()),
@@ -471,7 +476,8 @@ void TestMembersDetail::failedRepairIsReportedOnce()
     QCOMPARE(describe(shown.at(0)), notice(kRepairing, kRepairingTitle));
     QCOMPARE(shown.at(1).icon, Icon::Critical);
     QCOMPARE(shown.at(1).buttons, Dialogs::Buttons::Ok);
-    QVERIFY2(shown.at(1).text.contains(QDir::toNativeSeparators(named)), qPrintable(shown.at(1).text));
+    QVERIFY2(shown.at(1).text.contains(QDir::toNativeSeparators(named)),
+             qPrintable(shown.at(1).text));
 
     QVERIFY(w.photo->isEmpty());
     QCOMPARE(Module1::RecordPhoto, QString());
@@ -515,7 +521,8 @@ void TestMembersDetail::unreadablePhotoIsReportedNotReplaced()
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown.first().icon, Icon::Critical);
     QCOMPARE(shown.first().buttons, Dialogs::Buttons::Ok);
-    QVERIFY2(shown.first().text.contains(QDir::toNativeSeparators(own)), qPrintable(shown.first().text));
+    QVERIFY2(shown.first().text.contains(QDir::toNativeSeparators(own)),
+             qPrintable(shown.first().text));
     QVERIFY(w.photo->isEmpty());
     QCOMPARE(Module1::RecordPhoto, QString());
     QCOMPARE(w.fields().mid(1, 2), (QStringList{name, QStringLiteral("女")}));

@@ -24,7 +24,10 @@ QList<qint64> pageOf(const QList<qint64>& ids, int page)
     return ids.mid((page - 1) * 10, 10);
 }
 
-QString pageMessage(int page, int pages) { return QStringLiteral("%1/%2").arg(page).arg(pages); }
+QString pageMessage(int page, int pages)
+{
+    return QStringLiteral("%1/%2").arg(page).arg(pages);
+}
 
 } // namespace
 
@@ -134,10 +137,11 @@ void TestMembersList::gridHasCaptionsAndOnePage()
 
     const Window w = openWindow();
     QVERIFY(w.ok());
-    const QStringList captions = {
-        QStringLiteral("ID"),           QStringLiteral("   姓名"),       QStringLiteral("性别"),
-        QStringLiteral("年龄"),         QStringLiteral("      电话"),    QStringLiteral("      QQ"),
-        QStringLiteral("      邮箱"),   QStringLiteral("         地址"), QStringLiteral("      照片")};
+    const QStringList captions = {QStringLiteral("ID"),         QStringLiteral("   姓名"),
+                                  QStringLiteral("性别"),       QStringLiteral("年龄"),
+                                  QStringLiteral("      电话"), QStringLiteral("      QQ"),
+                                  QStringLiteral("      邮箱"), QStringLiteral("         地址"),
+                                  QStringLiteral("      照片")};
     QCOMPARE(w.model()->columnCount(), captions.size());
     for (int c = 0; c < captions.size(); ++c)
         QCOMPARE(w.model()->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString(),
@@ -303,8 +307,8 @@ void TestMembersList::emptyStoreIsReportedAndButtonsAreHarmless()
     QCOMPARE(Module1::intCondCount, 0);
 
     // No page has been shown: the page and record buttons leave everything as it is.
-    for (const char* button : {"Command7", "Command8", "Command9", "Command10", "Command8",
-                               "Command7"}) {
+    for (const char* button :
+         {"Command7", "Command8", "Command9", "Command10", "Command8", "Command7"}) {
         w.click(button);
         QCOMPARE(w.txtPageMsg->text(), QString());
         QCOMPARE(w.model()->rowCount(), 0);

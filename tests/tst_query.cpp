@@ -4,8 +4,8 @@
 #include "AppSetup.h"
 #include "Driving.h"
 #include "MemberWindow.h"
-#include "QueryChecks.h"
 #include "Module1.h"
+#include "QueryChecks.h"
 #include "TestFolder.h"
 
 #include <QApplication>
@@ -31,7 +31,10 @@ void eraseGender(const Window& w)
     QTest::keyClick(w.Combo1->lineEdit(), Qt::Key_Backspace);
 }
 
-QWidget* field(const Window& w, const QString& name) { return w.form->findChild<QWidget*>(name); }
+QWidget* field(const Window& w, const QString& name)
+{
+    return w.form->findChild<QWidget*>(name);
+}
 
 // A store of generated members with photos; members are numbered 1..count.
 void fillStore(TestFolder& folder, qint64 members)
@@ -105,8 +108,8 @@ void TestQuery::genderCondition()
     DialogScript dialogs;
     TestFolder folder;
     fillStore(folder, 28);
-    QVERIFY(folder.open().run(QStringLiteral(
-        "UPDATE user SET xingbie = CASE WHEN id = 21 THEN '' WHEN id % 2 = 0 THEN '女' ELSE '男' END")));
+    QVERIFY(folder.open().run(QStringLiteral("UPDATE user SET xingbie = CASE WHEN id = 21 THEN '' "
+                                             "WHEN id % 2 = 0 THEN '女' ELSE '男' END")));
     const Window w = openWindow();
     QVERIFY(w.ok());
     const QList<qint64> expected = idsWhere(folder, QStringLiteral("xingbie = ?"), {gender});
@@ -140,14 +143,22 @@ void TestQuery::exactFields_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QList<qint64>>("expected");
 
-    QTest::newRow("name with a quote, other case") << "t1" << "TOM O'NEIL" << QList<qint64>{6, 7};
-    QTest::newRow("name, not a prefix") << "t1" << "李娜" << QList<qint64>{8};
-    QTest::newRow("telephone, not a prefix") << "T4" << "13900000003" << QList<qint64>{8};
-    QTest::newRow("qq") << "T5" << "5550031" << QList<qint64>{9};
-    QTest::newRow("age, not a prefix") << "t3" << "3" << QList<qint64>{9};
-    QTest::newRow("mail, other case") << "T6" << "TOM.ONEIL@EXAMPLE.COM" << QList<qint64>{6};
-    QTest::newRow("mail, not a prefix") << "T6" << "lina@163.com" << QList<qint64>{8};
-    QTest::newRow("percent is no wildcard here") << "T6" << "lina@163%" << QList<qint64>{};
+    QTest::newRow("name with a quote, other case") << "t1"
+                                                   << "TOM O'NEIL" << QList<qint64>{6, 7};
+    QTest::newRow("name, not a prefix") << "t1"
+                                        << "李娜" << QList<qint64>{8};
+    QTest::newRow("telephone, not a prefix") << "T4"
+                                             << "13900000003" << QList<qint64>{8};
+    QTest::newRow("qq") << "T5"
+                        << "5550031" << QList<qint64>{9};
+    QTest::newRow("age, not a prefix") << "t3"
+                                       << "3" << QList<qint64>{9};
+    QTest::newRow("mail, other case") << "T6"
+                                      << "TOM.ONEIL@EXAMPLE.COM" << QList<qint64>{6};
+    QTest::newRow("mail, not a prefix") << "T6"
+                                        << "lina@163.com" << QList<qint64>{8};
+    QTest::newRow("percent is no wildcard here") << "T6"
+                                                 << "lina@163%" << QList<qint64>{};
 }
 
 void TestQuery::exactFields()
@@ -161,9 +172,11 @@ void TestQuery::exactFields()
     // Ids 6 to 9.
     addRow(folder, row({"Tom O'Neil", "男", "31", "13900000001", "555001", "Tom.ONeil@Example.com",
                         "Dublin Road 1"}));
-    addRow(folder, row({"tom o'neil", "男", "32", "13900000002", "555002", "t@x.cn", "Cork Road 2"}));
+    addRow(folder,
+           row({"tom o'neil", "男", "32", "13900000002", "555002", "t@x.cn", "Cork Road 2"}));
     addRow(folder, row({"李娜", "女", "31", "13900000003", "555003", "lina@163.com", "文化路3号"}));
-    addRow(folder, row({"李娜娜", "女", "3", "139000000031", "5550031", "lina@163.com.cn", "文化路4号"}));
+    addRow(folder,
+           row({"李娜娜", "女", "3", "139000000031", "5550031", "lina@163.com.cn", "文化路4号"}));
     const Window w = openWindow();
     QVERIFY(w.ok());
 

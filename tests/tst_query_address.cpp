@@ -4,8 +4,8 @@
 
 #include "AppSetup.h"
 #include "MemberWindow.h"
-#include "QueryChecks.h"
 #include "Module1.h"
+#include "QueryChecks.h"
 #include "TestFolder.h"
 
 #include <QApplication>
@@ -82,10 +82,18 @@ void TestQueryAddress::addressSubstring()
     TestFolder folder;
     folder.createStore();
     folder.makeDefaultPhoto();
-    const QStringList addresses = {
-        "Main Street 5", "MAIN STREET 77", "main-street 9", "南京市鼓楼区中山路1号",
-        "上海市浦东新区建设大街8号", "山𠮷野路3号", "Müllerstraße 1", "MÜLLERSTRASSE 2",
-        "100% Pure Lane", "", "under_score boulevard", "O'Brien Road 4"};
+    const QStringList addresses = {"Main Street 5",
+                                   "MAIN STREET 77",
+                                   "main-street 9",
+                                   "南京市鼓楼区中山路1号",
+                                   "上海市浦东新区建设大街8号",
+                                   "山𠮷野路3号",
+                                   "Müllerstraße 1",
+                                   "MÜLLERSTRASSE 2",
+                                   "100% Pure Lane",
+                                   "",
+                                   "under_score boulevard",
+                                   "O'Brien Road 4"};
     for (int i = 0; i < addresses.size(); ++i) {
         Member m = MemberGenerator::make(i + 1);
         m.dizhi = addresses.at(i);
@@ -114,8 +122,8 @@ void TestQueryAddress::addressSubstring()
 void TestQueryAddress::addressIndexAgreesWithPlainLike_data()
 {
     QTest::addColumn<QString>("typed");
-    for (const char* typed : {"人民路", "区人民", "2号", "浦东新区%建设大街", "海淀区%号",
-                              "朝阳区_民路", "单元1"})
+    for (const char* typed :
+         {"人民路", "区人民", "2号", "浦东新区%建设大街", "海淀区%号", "朝阳区_民路", "单元1"})
         QTest::newRow(typed) << QString::fromUtf8(typed);
 }
 

@@ -58,8 +58,8 @@ Status create(const QString& folder, qint64 members)
         return added;
     if (Status folders = PhotoFiles::prepareFolders(); !folders)
         return folders;
-    if (Status photo = saveJpeg(portrait({300, 400}, QColor(180, 190, 200)),
-                                ProgramFolder::defaultPhoto());
+    if (Status photo =
+            saveJpeg(portrait({300, 400}, QColor(180, 190, 200)), ProgramFolder::defaultPhoto());
         !photo)
         return photo;
 

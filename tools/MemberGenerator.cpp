@@ -12,30 +12,30 @@ namespace MemberGenerator {
 namespace {
 
 const QStringList kSurnames = {
-    QStringLiteral("王"), QStringLiteral("李"), QStringLiteral("张"), QStringLiteral("刘"),
-    QStringLiteral("陈"), QStringLiteral("杨"), QStringLiteral("赵"), QStringLiteral("黄"),
-    QStringLiteral("周"), QStringLiteral("吴"), QStringLiteral("徐"), QStringLiteral("孙"),
+    QStringLiteral("王"),   QStringLiteral("李"),   QStringLiteral("张"), QStringLiteral("刘"),
+    QStringLiteral("陈"),   QStringLiteral("杨"),   QStringLiteral("赵"), QStringLiteral("黄"),
+    QStringLiteral("周"),   QStringLiteral("吴"),   QStringLiteral("徐"), QStringLiteral("孙"),
     QStringLiteral("欧阳"), QStringLiteral("司马"), QStringLiteral("郭"), QStringLiteral("何")};
 const QStringList kGivenNames = {
-    QStringLiteral("伟"), QStringLiteral("芳"), QStringLiteral("娜"), QStringLiteral("敏"),
-    QStringLiteral("静"), QStringLiteral("丽"), QStringLiteral("强"), QStringLiteral("磊"),
-    QStringLiteral("军"), QStringLiteral("洋"), QStringLiteral("勇"), QStringLiteral("艳"),
-    QStringLiteral("杰"), QStringLiteral("娟"), QStringLiteral("涛"), QStringLiteral("明"),
+    QStringLiteral("伟"), QStringLiteral("芳"),   QStringLiteral("娜"),   QStringLiteral("敏"),
+    QStringLiteral("静"), QStringLiteral("丽"),   QStringLiteral("强"),   QStringLiteral("磊"),
+    QStringLiteral("军"), QStringLiteral("洋"),   QStringLiteral("勇"),   QStringLiteral("艳"),
+    QStringLiteral("杰"), QStringLiteral("娟"),   QStringLiteral("涛"),   QStringLiteral("明"),
     QStringLiteral("超"), QStringLiteral("秀英"), QStringLiteral("晓东"), QStringLiteral("海燕")};
 const QStringList kLatinNames = {
-    QStringLiteral("Anna Berg"),   QStringLiteral("Lukas Meyer"), QStringLiteral("Mia Koski"),
-    QStringLiteral("Tom O'Neil"),  QStringLiteral("Eva Lind"),    QStringLiteral("Jon Park"),
-    QStringLiteral("Sara Nyman"),  QStringLiteral("Li Wei"),      QStringLiteral("Olli Virta")};
+    QStringLiteral("Anna Berg"),  QStringLiteral("Lukas Meyer"), QStringLiteral("Mia Koski"),
+    QStringLiteral("Tom O'Neil"), QStringLiteral("Eva Lind"),    QStringLiteral("Jon Park"),
+    QStringLiteral("Sara Nyman"), QStringLiteral("Li Wei"),      QStringLiteral("Olli Virta")};
 const QStringList kCities = {QStringLiteral("北京市"), QStringLiteral("上海市"),
                              QStringLiteral("广州市"), QStringLiteral("深圳市"),
                              QStringLiteral("杭州市"), QStringLiteral("成都市"),
                              QStringLiteral("武汉市"), QStringLiteral("南京市")};
-const QStringList kDistricts = {QStringLiteral("朝阳区"), QStringLiteral("海淀区"),
+const QStringList kDistricts = {QStringLiteral("朝阳区"),   QStringLiteral("海淀区"),
                                 QStringLiteral("浦东新区"), QStringLiteral("天河区"),
-                                QStringLiteral("南山区"), QStringLiteral("西湖区")};
-const QStringList kStreets = {QStringLiteral("人民路"), QStringLiteral("解放路"),
+                                QStringLiteral("南山区"),   QStringLiteral("西湖区")};
+const QStringList kStreets = {QStringLiteral("人民路"),   QStringLiteral("解放路"),
                               QStringLiteral("建设大街"), QStringLiteral("中山北路"),
-                              QStringLiteral("文化路"), QStringLiteral("长江路")};
+                              QStringLiteral("文化路"),   QStringLiteral("长江路")};
 const QStringList kMailHosts = {QStringLiteral("qq.com"), QStringLiteral("163.com"),
                                 QStringLiteral("126.com"), QStringLiteral("sina.com"),
                                 QStringLiteral("example.com")};
@@ -49,7 +49,10 @@ quint64 mix(quint64 x)
     return x ^ (x >> 31);
 }
 
-const QString& pick(const QStringList& list, quint64 h) { return list.at(qsizetype(h % quint64(list.size()))); }
+const QString& pick(const QStringList& list, quint64 h)
+{
+    return list.at(qsizetype(h % quint64(list.size())));
+}
 
 } // namespace
 

@@ -26,11 +26,12 @@ QTextStream& err()
 
 int usage()
 {
-    err() << "usage:\n"
-             "  talvio-admin init DIR --operator NAME   create DIR/hd.db with one operator;\n"
-             "                                         the password is read from the terminal\n"
-             "                                         (without echo) or from standard input\n"
-             "  talvio-admin demo DIR [--members N]     create a demo program folder (default 25)\n";
+    err()
+        << "usage:\n"
+           "  talvio-admin init DIR --operator NAME   create DIR/hd.db with one operator;\n"
+           "                                         the password is read from the terminal\n"
+           "                                         (without echo) or from standard input\n"
+           "  talvio-admin demo DIR [--members N]     create a demo program folder (default 25)\n";
     err().flush();
     return 2;
 }

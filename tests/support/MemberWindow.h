@@ -48,17 +48,18 @@ inline void addMembers(const TestFolder& folder, qint64 count)
 inline void addRow(const TestFolder& folder, const Member& m)
 {
     Database db = folder.open();
-    const QVariantList values = {m.xingming, m.xingbie, m.nianling, m.dianhua,
-                                 m.qq,       m.youxiang, m.dizhi,   m.zhaopian};
+    const QVariantList values = {m.xingming, m.xingbie,  m.nianling, m.dianhua,
+                                 m.qq,       m.youxiang, m.dizhi,    m.zhaopian};
     const QString columns =
         QStringLiteral("xingming, xingbie, nianling, dianhua, qq, youxiang, dizhi, zhaopian");
     const Result<QSqlQuery> q =
-        m.id > 0 ? db.run(QStringLiteral("INSERT INTO user (id, %1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                              .arg(columns),
-                          QVariantList{m.id} + values)
-                 : db.run(QStringLiteral("INSERT INTO user (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
-                              .arg(columns),
-                          values);
+        m.id > 0
+            ? db.run(QStringLiteral("INSERT INTO user (id, %1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                         .arg(columns),
+                     QVariantList{m.id} + values)
+            : db.run(QStringLiteral("INSERT INTO user (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
+                         .arg(columns),
+                     values);
     if (!q)
         qFatal("cannot add row: %s", qPrintable(q.error()));
 }
@@ -126,7 +127,10 @@ struct Window
         QTest::mouseClick(button, Qt::LeftButton);
     }
 
-    QString cell(int row, int column) const { return model()->index(row, column).data().toString(); }
+    QString cell(int row, int column) const
+    {
+        return model()->index(row, column).data().toString();
+    }
     QStringList rowTexts(int row) const
     {
         QStringList texts;
@@ -151,7 +155,10 @@ struct Window
     int currentRow() const { return grid->currentIndex().row(); }
 
     // Moves the grid's current cell the way a keyboard move does.
-    void select(int row, int column = 1) const { grid->setCurrentIndex(model()->index(row, column)); }
+    void select(int row, int column = 1) const
+    {
+        grid->setCurrentIndex(model()->index(row, column));
+    }
     // A real click into a cell.
     void clickCell(int row, int column) const
     {
@@ -191,13 +198,22 @@ inline Window findWindow(Form* form)
     return w;
 }
 
-inline Window openWindow() { return findWindow(Forms::instance().show(QStringLiteral("xianshi"))); }
+inline Window openWindow()
+{
+    return findWindow(Forms::instance().show(QStringLiteral("xianshi")));
+}
 
 // The values a row should bring into the detail fields, in Window::fields() order.
 inline QStringList fieldsOf(const Member& m)
 {
-    return {QString::number(m.id), m.xingming, m.xingbie, m.nianling,
-            m.dianhua,             m.qq,       m.youxiang, m.dizhi};
+    return {QString::number(m.id),
+            m.xingming,
+            m.xingbie,
+            m.nianling,
+            m.dianhua,
+            m.qq,
+            m.youxiang,
+            m.dizhi};
 }
 
 inline QString describe(const ScriptedDialogs::Call& call)
@@ -211,8 +227,8 @@ inline QString describe(const ScriptedDialogs::Call& call)
 // A plain notice: OK button and no icon.
 inline QString notice(const QString& text, const QString& title)
 {
-    return describe({QStringLiteral("message"), text, title, Dialogs::Icon::None,
-                     Dialogs::Buttons::Ok, {}});
+    return describe(
+        {QStringLiteral("message"), text, title, Dialogs::Icon::None, Dialogs::Buttons::Ok, {}});
 }
 
 inline QStringList described(const QList<ScriptedDialogs::Call>& calls)

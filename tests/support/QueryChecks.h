@@ -18,8 +18,9 @@ inline const QString kNothing = QStringLiteral("没有相关信息");
 inline const QString kFailed = QStringLiteral("查询失败");
 
 // The detail fields after they were cleared, in Window::fields() order.
-inline const QStringList kCleared = {QString(), QString(), MemberTests::kPickGender, QString(),
-                                     QString(), QString(), QString(), QString()};
+inline const QStringList kCleared = {QString(), QString(), MemberTests::kPickGender,
+                                     QString(), QString(), QString(),
+                                     QString(), QString()};
 
 // Ids of the members the condition selects, read straight from the table, lowest first.
 inline QList<qint64> idsWhere(const TestFolder& folder, const QString& where,
@@ -39,7 +40,9 @@ inline QList<qint64> idsWhere(const TestFolder& folder, const QString& where,
 // Every id of the listing shown, walking forward from page 1 with "下一页".
 inline QList<qint64> walkPages(const Window& w)
 {
-    const auto page = [&w](int part) { return w.txtPageMsg->text().section(QLatin1Char('/'), part, part); };
+    const auto page = [&w](int part) {
+        return w.txtPageMsg->text().section(QLatin1Char('/'), part, part);
+    };
     QList<qint64> ids = w.shownIds();
     for (int guard = 0; guard < 1000 && page(0) != page(1); ++guard) {
         w.click("Command8");

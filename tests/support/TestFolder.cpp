@@ -18,9 +18,15 @@ TestFolder::TestFolder()
     Module1::resetAll();
 }
 
-TestFolder::~TestFolder() { closeAllForms(); }
+TestFolder::~TestFolder()
+{
+    closeAllForms();
+}
 
-QString TestFolder::path(const QString& relative) const { return m_dir.filePath(relative); }
+QString TestFolder::path(const QString& relative) const
+{
+    return m_dir.filePath(relative);
+}
 
 void TestFolder::createStore(const QString& operatorName, const QString& password)
 {
@@ -72,7 +78,10 @@ DialogScript::DialogScript()
     m_previous = Dialogs::install(std::move(script));
 }
 
-DialogScript::~DialogScript() { Dialogs::install(std::move(m_previous)); }
+DialogScript::~DialogScript()
+{
+    Dialogs::install(std::move(m_previous));
+}
 
 void closeAllForms()
 {

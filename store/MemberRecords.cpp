@@ -25,6 +25,21 @@ bool insidePhotoFolder(const QString& path)
     return QFileInfo(file).absolutePath() == folder;
 }
 
+Status photoFileIsFree(const Database& db, const QString& path, qint64 ownId)
+{
+    if (!QFileInfo::exists(path))
+        return {};
+    Result<QSqlQuery> owners = db.run(
+        QStringLiteral("SELECT count(*) FROM user WHERE zhaopian = ? AND id <> ?"), {path, ownId});
+    if (!owners)
+        return Failure{owners.error()};
+    if (owners->next() && owners->value(0).toLongLong() > 0)
+        return Failure{QStringLiteral("照片文件 %1 已是另一位会员的照片，为免覆盖，未作改动。"
+                                      "请修改姓名或电话后再试")
+                           .arg(QDir::toNativeSeparators(path))};
+    return {};
+}
+
 // Runs the statement and, if it changed a row, puts the photo in place before the commit.
 Result<qint64> writeWithPhoto(const Database& db, const QString& sql, const QVariantList& values,
                               StagedPhoto& photo, bool wantInsertId)
@@ -44,6 +59,13 @@ Result<qint64> writeWithPhoto(const Database& db, const QString& sql, const QVar
             db.rollback();
             return qint64(0);
         }
+    }
+    // Different names and telephones can give the same file name; another member's photo is
+    // never overwritten, only a file that no row names.
+    const qint64 rowId = wantInsertId ? answer : values.last().toLongLong();
+    if (Status free = photoFileIsFree(db, photo.target(), rowId); !free) {
+        db.rollback();
+        return Failure{free.error()};
     }
     if (Status installed = photo.install(); !installed) {
         db.rollback();

@@ -5,7 +5,9 @@
 #include "MemberGenerator.h"
 #include "PhotoFiles.h"
 #include "ProgramFolder.h"
+#include "Schema.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -31,6 +33,18 @@ void fail(const QString& why)
     std::exit(1);
 }
 
+// A cached store made with an older layout is made again.
+QByteArray schemaMark()
+{
+    return "schema " + QByteArray::number(Schema::kVersion);
+}
+
+bool isCurrent(const QString& folder)
+{
+    QFile ready(folder + QStringLiteral("/.complete"));
+    return ready.open(QIODevice::ReadOnly) && ready.readAll() == schemaMark();
+}
+
 void build(const QString& folder, qint64 members)
 {
     QDir(folder).removeRecursively();
@@ -48,12 +62,14 @@ void build(const QString& folder, qint64 members)
         Result<Database> db = Database::create(ProgramFolder::databaseFile());
         if (!db)
             fail(db.error());
-        if (Status added = Accounts::add(db.value(), QStringLiteral("admin"), QStringLiteral("talvio"));
+        if (Status added =
+                Accounts::add(db.value(), QStringLiteral("admin"), QStringLiteral("talvio"));
             !added)
             fail(added.error());
-        Status made = MemberGenerator::insert(db.value(), members, [](const Member& m) -> Result<QString> {
-            return PhotoFiles::memberPhotoPath(m.xingming, m.dianhua);
-        });
+        Status made =
+            MemberGenerator::insert(db.value(), members, [](const Member& m) -> Result<QString> {
+                return PhotoFiles::memberPhotoPath(m.xingming, m.dianhua);
+            });
         if (!made)
             fail(made.error());
         db->run(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
@@ -62,6 +78,7 @@ void build(const QString& folder, qint64 members)
     ProgramFolder::setRoot(previousRoot);
     QFile ready(folder + QStringLiteral("/.complete"));
     ready.open(QIODevice::WriteOnly);
+    ready.write(schemaMark());
     std::fprintf(stderr, "bench store: %lld members made in %.1f s at %s\n", qlonglong(members),
                  double(timer.elapsed()) / 1000.0, qPrintable(folder));
 }
@@ -70,7 +87,7 @@ void build(const QString& folder, qint64 members)
 QString folderWith(qint64 members)
 {
     const QString folder = cacheRoot() + QStringLiteral("/members-%1").arg(members);
-    if (!QFile::exists(folder + QStringLiteral("/.complete")))
+    if (!isCurrent(folder))
         build(folder, members);
     return folder;
 }
@@ -78,7 +95,10 @@ QString folderWith(qint64 members)
 QString scratchCopyOf(qint64 members)
 {
     const QString source = folderWith(members);
-    const QString copy = cacheRoot() + QStringLiteral("/scratch-%1").arg(members);
+    // One copy per process: two runs at once must not change each other's store.
+    const QString copy =
+        cacheRoot() +
+        QStringLiteral("/scratch-%1-%2").arg(members).arg(QCoreApplication::applicationPid());
     QDir(copy).removeRecursively();
     QDir().mkpath(copy + QStringLiteral("/照片"));
     QDir().mkpath(copy + QStringLiteral("/模版照片"));

@@ -7,10 +7,11 @@
 namespace BenchStore {
 
 // Returns a program folder holding a store of `members` generated members (no photo files; the
-// paths point into "照片"). The folder is cached under $TALVIO_BENCH_CACHE or ~/.cache/talvio-bench.
+// paths point into "照片"). The folder is cached under $TALVIO_BENCH_CACHE or
+// ~/.cache/talvio-bench.
 QString folderWith(qint64 members);
 
-// A fresh copy of the cached folder, for benchmarks that change the store.
+// A fresh copy of the cached folder, for benchmarks that change the store; the caller removes it.
 QString scratchCopyOf(qint64 members);
 
 } // namespace BenchStore

@@ -6,8 +6,9 @@
 
 namespace {
 
-const QString kColumns =
-    QStringLiteral("id, xingming, xingbie, nianling, dianhua, qq, youxiang, dizhi, zhaopian");
+const QString kColumns = QStringLiteral("user.id, user.xingming, user.xingbie, user.nianling, "
+                                        "user.dianhua, user.qq, user.youxiang, user.dizhi, "
+                                        "user.zhaopian");
 
 Member readMember(const QSqlQuery& row)
 {
@@ -38,11 +39,18 @@ Result<qint64> countEveryone(const Database& db)
 
 } // namespace
 
-Listing Listing::everyone() { return {}; }
+Listing Listing::everyone()
+{
+    return {};
+}
 
 Listing Listing::matching(QString where, QVariantList values)
 {
-    return {std::move(where), std::move(values), false};
+    Listing listing;
+    listing.where = std::move(where);
+    listing.values = std::move(values);
+    listing.newestFirst = false;
+    return listing;
 }
 
 Result<Pager> Pager::open(const Database& db, Listing listing)
@@ -53,8 +61,15 @@ Result<Pager> Pager::open(const Database& db, Listing listing)
             return Failure{count.error()};
         return Pager(std::move(listing), count.value());
     }
+    if (!listing.countStatement.isEmpty()) {
+        if (Result<QSqlQuery> kept = db.run(listing.countStatement, listing.countValues); kept) {
+            const qint64 count = kept->next() ? kept->value(0).toLongLong() : 0;
+            return Pager(std::move(listing), count);
+        }
+    }
     Result<QSqlQuery> counted =
-        db.run(QStringLiteral("SELECT count(*) FROM user WHERE ") + listing.where, listing.values);
+        db.run(QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(listing.from, listing.where),
+               listing.values);
     if (!counted)
         return Failure{counted.error()};
     const qint64 count = counted->next() ? counted->value(0).toLongLong() : 0;
@@ -63,19 +78,15 @@ Result<Pager> Pager::open(const Database& db, Listing listing)
 
 Result<QList<Member>> Pager::fetch(const Database& db, qint64 page)
 {
-    const bool desc = m_listing.newestFirst;
-    const QString after = desc ? QStringLiteral("id < ?") : QStringLiteral("id > ?");
-    const QString before = desc ? QStringLiteral("id > ?") : QStringLiteral("id < ?");
-    const QString from = desc ? QStringLiteral("id <= ?") : QStringLiteral("id >= ?");
     Result<QList<Member>> rows = QList<Member>();
     if (m_page > 0 && page == m_page + 1)
-        rows = select(db, after, {m_lastId}, false, 0);
+        rows = select(db, Step::Next, m_lastId, 0);
     else if (m_page > 0 && page == m_page - 1)
-        rows = select(db, before, {m_firstId}, true, 0);
+        rows = select(db, Step::Previous, m_firstId, 0);
     else if (m_page > 0 && page == m_page)
-        rows = select(db, from, {m_firstId}, false, 0);
+        rows = select(db, Step::Same, m_firstId, 0);
     else
-        rows = select(db, {}, {}, false, (page - 1) * kPageSize); // a jump: only here is cost linear
+        rows = select(db, Step::Jump, 0, (page - 1) * kPageSize); // only a jump costs more
     if (!rows)
         return rows;
     if (!rows->isEmpty()) {
@@ -86,30 +97,61 @@ Result<QList<Member>> Pager::fetch(const Database& db, qint64 page)
     return rows;
 }
 
-Result<QList<Member>> Pager::select(const Database& db, const QString& keyCondition,
-                                    const QVariantList& keyValues, bool reversed,
-                                    qint64 offset) const
+QString Pager::statementFor(Step step) const
 {
+    const bool desc = m_listing.newestFirst;
+    const QString& key = m_listing.key;
     QStringList conditions;
     if (!m_listing.where.isEmpty())
         conditions << QLatin1Char('(') + m_listing.where + QLatin1Char(')');
-    if (!keyCondition.isEmpty())
-        conditions << keyCondition;
-    const bool descending = m_listing.newestFirst != reversed;
-    QString sql = QStringLiteral("SELECT ") + kColumns + QStringLiteral(" FROM user");
+    switch (step) {
+    case Step::Next:
+        conditions << key + (desc ? QStringLiteral(" < ?") : QStringLiteral(" > ?"));
+        break;
+    case Step::Previous:
+        conditions << key + (desc ? QStringLiteral(" > ?") : QStringLiteral(" < ?"));
+        break;
+    case Step::Same:
+        conditions << key + (desc ? QStringLiteral(" <= ?") : QStringLiteral(" >= ?"));
+        break;
+    case Step::Jump:
+        break;
+    }
+    const bool descending = desc != (step == Step::Previous);
+    QString sql = QStringLiteral("SELECT ") + kColumns + QStringLiteral(" FROM ") + m_listing.from;
     if (!conditions.isEmpty())
         sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
-    sql += descending ? QStringLiteral(" ORDER BY id DESC") : QStringLiteral(" ORDER BY id");
-    sql += QStringLiteral(" LIMIT %1 OFFSET %2").arg(kPageSize).arg(std::max<qint64>(offset, 0));
+    sql += QStringLiteral(" ORDER BY ") + key + (descending ? QStringLiteral(" DESC") : QString());
+    return sql + QStringLiteral(" LIMIT %1 OFFSET ?").arg(kPageSize);
+}
 
-    Result<QSqlQuery> query = db.run(sql, m_listing.values + keyValues);
-    if (!query)
-        return Failure{query.error()};
+Result<QList<Member>> Pager::select(const Database& db, Step step, qint64 keyValue, qint64 offset)
+{
+    const QString connectionName = db.connection().connectionName();
+    if (connectionName != m_statementsConnection) {
+        m_statements.clear();
+        m_statementsConnection = connectionName;
+    }
+    auto statement = m_statements.find(int(step));
+    if (statement == m_statements.end()) {
+        Result<QSqlQuery> prepared = db.prepare(statementFor(step));
+        if (!prepared)
+            return Failure{prepared.error()};
+        statement = m_statements.insert(int(step), std::move(prepared).value());
+    }
+    QSqlQuery& query = statement.value();
+    QVariantList values = m_listing.values;
+    if (step != Step::Jump)
+        values.append(keyValue);
+    values.append(std::max<qint64>(offset, 0));
+    if (Status done = db.execute(query, values); !done)
+        return Failure{done.error()};
     QList<Member> rows;
     rows.reserve(kPageSize);
-    while (query->next())
-        rows.append(readMember(query.value()));
-    if (reversed)
+    while (query.next())
+        rows.append(readMember(query));
+    query.finish(); // no read transaction stays open between page steps
+    if (step == Step::Previous)
         std::reverse(rows.begin(), rows.end());
     return rows;
 }

@@ -27,13 +27,11 @@ QString engineText(const QSqlError& error)
 
 Database::Database(QString connectionName, QString file)
     : m_name(std::move(connectionName)), m_file(std::move(file))
-{
-}
+{}
 
 Database::Database(Database&& other) noexcept
     : m_name(std::exchange(other.m_name, {})), m_file(std::exchange(other.m_file, {}))
-{
-}
+{}
 
 Database& Database::operator=(Database&& other) noexcept
 {
@@ -45,7 +43,10 @@ Database& Database::operator=(Database&& other) noexcept
     return *this;
 }
 
-Database::~Database() { release(); }
+Database::~Database()
+{
+    release();
+}
 
 void Database::release()
 {
@@ -59,14 +60,20 @@ void Database::release()
     m_name.clear();
 }
 
-QSqlDatabase Database::connection() const { return QSqlDatabase::database(m_name, false); }
+QSqlDatabase Database::connection() const
+{
+    return QSqlDatabase::database(m_name, false);
+}
 
 QString Database::describe(const QString& engine) const
 {
     return QStringLiteral("数据库 %1 操作失败：%2").arg(QDir::toNativeSeparators(m_file), engine);
 }
 
-Result<Database> Database::openProgramStore() { return open(ProgramFolder::databaseFile()); }
+Result<Database> Database::openProgramStore()
+{
+    return open(ProgramFolder::databaseFile());
+}
 
 Result<Database> Database::open(const QString& file)
 {
@@ -83,8 +90,9 @@ Result<Database> Database::open(const QString& file)
     // Only reads until the file is known to be a store: switching a foreign or empty file to WAL
     // would rewrite it.
     {
-        Result<QSqlQuery> tables = db->run(QStringLiteral(
-            "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('admin', 'user')"));
+        Result<QSqlQuery> tables =
+            db->run(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                                   "name IN ('admin', 'user')"));
         if (!tables)
             return Failure{tables.error()};
         if (!tables->next() || tables->value(0).toInt() != 2)
@@ -98,8 +106,8 @@ Result<Database> Database::open(const QString& file)
 Result<Database> Database::create(const QString& file)
 {
     if (QFileInfo::exists(file))
-        return Failure{QStringLiteral("数据库文件 %1 已经存在，未作改动")
-                           .arg(QDir::toNativeSeparators(file))};
+        return Failure{
+            QStringLiteral("数据库文件 %1 已经存在，未作改动").arg(QDir::toNativeSeparators(file))};
     Result<Database> db = connect(file, true);
     if (!db)
         return db;
@@ -155,15 +163,30 @@ Result<QSqlQuery> Database::run(const QString& sql, std::initializer_list<QVaria
 
 Result<QSqlQuery> Database::run(const QString& sql, const QVariantList& values) const
 {
+    Result<QSqlQuery> query = prepare(sql);
+    if (!query)
+        return query;
+    if (Status done = execute(query.value(), values); !done)
+        return Failure{done.error()};
+    return query;
+}
+
+Result<QSqlQuery> Database::prepare(const QString& sql) const
+{
     QSqlQuery query(connection());
     query.setForwardOnly(true);
     if (!query.prepare(sql))
         return Failure{describe(engineText(query.lastError()))};
-    for (const QVariant& value : values)
-        query.addBindValue(value);
+    return query;
+}
+
+Status Database::execute(QSqlQuery& query, const QVariantList& values) const
+{
+    for (qsizetype i = 0; i < values.size(); ++i)
+        query.bindValue(int(i), values.at(i));
     if (!query.exec())
         return Failure{describe(engineText(query.lastError()))};
-    return query;
+    return {};
 }
 
 Status Database::begin() const
@@ -180,4 +203,7 @@ Status Database::commit() const
     return {};
 }
 
-void Database::rollback() const { run(QStringLiteral("ROLLBACK")); }
+void Database::rollback() const
+{
+    run(QStringLiteral("ROLLBACK"));
+}

@@ -33,6 +33,9 @@ public:
     // Prepares the statement and binds the values in order; never joins values into SQL.
     Result<QSqlQuery> run(const QString& sql, std::initializer_list<QVariant> values = {}) const;
     Result<QSqlQuery> run(const QString& sql, const QVariantList& values) const;
+    // For a statement run many times: prepare once, then execute with fresh values each time.
+    Result<QSqlQuery> prepare(const QString& sql) const;
+    Status execute(QSqlQuery& query, const QVariantList& values) const;
 
     Status begin() const;
     Status commit() const;

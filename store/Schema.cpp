@@ -25,6 +25,9 @@ const char* const kTables[] = {
     // The member count is kept by triggers so that opening the list never scans the table.
     "CREATE TABLE user_total (n INTEGER NOT NULL)",
     "INSERT INTO user_total (n) VALUES (0)",
+    // Members per gender, compared as the column compares, so that a gender query need not
+    // count half the table.
+    "CREATE TABLE user_gender_total (xingbie TEXT COLLATE NOCASE PRIMARY KEY, n INTEGER NOT NULL)",
     // Trigram index for address substring searches.
     "CREATE VIRTUAL TABLE user_dizhi USING fts5(dizhi, content='user', content_rowid='id', "
     "tokenize='trigram')",
@@ -41,6 +44,16 @@ const char* const kMemberIndexes[] = {
     "CREATE TRIGGER user_total_add AFTER INSERT ON user BEGIN UPDATE user_total SET n = n + 1; END",
     "CREATE TRIGGER user_total_remove AFTER DELETE ON user BEGIN UPDATE user_total SET n = n - 1; "
     "END",
+    "CREATE TRIGGER user_gender_add AFTER INSERT ON user WHEN new.xingbie IS NOT NULL BEGIN "
+    "INSERT INTO user_gender_total (xingbie, n) VALUES (new.xingbie, 1) "
+    "ON CONFLICT (xingbie) DO UPDATE SET n = n + 1; END",
+    "CREATE TRIGGER user_gender_remove AFTER DELETE ON user BEGIN "
+    "UPDATE user_gender_total SET n = n - 1 WHERE xingbie = old.xingbie; END",
+    "CREATE TRIGGER user_gender_change AFTER UPDATE OF xingbie ON user BEGIN "
+    "UPDATE user_gender_total SET n = n - 1 WHERE xingbie = old.xingbie; "
+    "INSERT INTO user_gender_total (xingbie, n) SELECT new.xingbie, 1 WHERE new.xingbie IS NOT "
+    "NULL "
+    "ON CONFLICT (xingbie) DO UPDATE SET n = n + 1; END",
     "CREATE TRIGGER user_dizhi_add AFTER INSERT ON user BEGIN "
     "INSERT INTO user_dizhi (rowid, dizhi) VALUES (new.id, new.dizhi); END",
     "CREATE TRIGGER user_dizhi_remove AFTER DELETE ON user BEGIN "
@@ -51,17 +64,28 @@ const char* const kMemberIndexes[] = {
 };
 
 const char* const kDropMemberIndexes[] = {
-    "DROP INDEX user_xingming",        "DROP INDEX user_xingbie",
-    "DROP INDEX user_nianling",        "DROP INDEX user_dianhua",
-    "DROP INDEX user_qq",              "DROP INDEX user_youxiang",
-    "DROP TRIGGER user_total_add",     "DROP TRIGGER user_total_remove",
-    "DROP TRIGGER user_dizhi_add",     "DROP TRIGGER user_dizhi_remove",
+    "DROP INDEX user_xingming",
+    "DROP INDEX user_xingbie",
+    "DROP INDEX user_nianling",
+    "DROP INDEX user_dianhua",
+    "DROP INDEX user_qq",
+    "DROP INDEX user_youxiang",
+    "DROP TRIGGER user_total_add",
+    "DROP TRIGGER user_total_remove",
+    "DROP TRIGGER user_gender_add",
+    "DROP TRIGGER user_gender_remove",
+    "DROP TRIGGER user_gender_change",
+    "DROP TRIGGER user_dizhi_add",
+    "DROP TRIGGER user_dizhi_remove",
     "DROP TRIGGER user_dizhi_change",
 };
 
 // Made again from the rows once the indexes are back.
 const char* const kRebuildDerived[] = {
     "UPDATE user_total SET n = (SELECT count(*) FROM user)",
+    "DELETE FROM user_gender_total",
+    "INSERT INTO user_gender_total (xingbie, n) "
+    "SELECT xingbie, count(*) FROM user WHERE xingbie IS NOT NULL GROUP BY xingbie",
     "INSERT INTO user_dizhi (user_dizhi) VALUES ('rebuild')",
 };
 

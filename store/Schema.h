@@ -8,12 +8,13 @@ class Database;
 // never creates or alters tables.
 namespace Schema {
 
-constexpr int kVersion = 1;
+// 2: members per gender are kept in user_gender_total.
+constexpr int kVersion = 2;
 
 Status create(const Database& db);
 
 // For loading many members at once: drop the member indexes and triggers, and later make them
-// again and recompute what they maintain (the count and the address index).
+// again and recompute what they maintain (the counts and the address index).
 Status suspendMemberIndexes(const Database& db);
 Status restoreMemberIndexes(const Database& db);
 

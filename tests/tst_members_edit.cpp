@@ -30,7 +30,7 @@ const QString kNotUpdated = line(QStringLiteral("更新失败"), kInfo);
 // `generated` members, then `sharing` members with telephone 777, then 张三 111, 李四 222 and
 // 王五 333, each with a photo of its own colour under its conventional name. 李四 is the second
 // row of page 1.
-void seed(TestFolder& folder, int generated = 0, int sharing = 0)
+void fillStore(TestFolder& folder, int generated = 0, int sharing = 0)
 {
     prepareStore(folder, generated);
     for (int i = 0; i < sharing; ++i)
@@ -83,7 +83,7 @@ void TestMembersEdit::nothingSelectedClearsTypedFields()
 {
     DialogScript dialogs;
     TestFolder folder;
-    seed(folder);
+    fillStore(folder);
     const Window w = openWindow();
     QVERIFY(w.ok());
     const Snapshot before = snapshot(folder);
@@ -143,7 +143,7 @@ void TestMembersEdit::photoFollowsNameAndTelephone()
 
     DialogScript dialogs;
     TestFolder folder;
-    seed(folder, 12);
+    fillStore(folder, 12);
     const Window w = openWindow();
     QVERIFY(w.ok());
     const Snapshot before = snapshot(folder);
@@ -202,7 +202,7 @@ void TestMembersEdit::telephoneOfOthersIsRefused()
 
     DialogScript dialogs;
     TestFolder folder;
-    seed(folder, 20, 2);
+    fillStore(folder, 20, 2);
     const Window w = openWindow();
     QVERIFY(w.ok());
     dialogs->files << folder.makeJpeg(QStringLiteral("pick/face.jpg"));
@@ -251,7 +251,7 @@ void TestMembersEdit::pickedPhotoReplacesRecordPhoto()
 
     DialogScript dialogs;
     TestFolder folder;
-    seed(folder);
+    fillStore(folder);
     const Window w = openWindow();
     QVERIFY(w.ok());
     const QString face =
@@ -313,7 +313,7 @@ void TestMembersEdit::photoOffItsNameIsBroughtIn()
 
     DialogScript dialogs;
     TestFolder folder;
-    seed(folder);
+    fillStore(folder);
     // The stored path is not the conventional one, so the save gives the photo a new file.
     const Member odd = addMember(
         folder, QStringLiteral("钱八"), QStringLiteral("444"),
@@ -347,7 +347,7 @@ void TestMembersEdit::vanishedRowMovesNoFile()
 {
     DialogScript dialogs;
     TestFolder folder;
-    seed(folder);
+    fillStore(folder);
     const Window w = openWindow();
     QVERIFY(w.ok());
     w.select(1);
@@ -379,7 +379,7 @@ void TestMembersEdit::failedEditChangesNothing()
 
     DialogScript dialogs;
     TestFolder folder;
-    seed(folder);
+    fillStore(folder);
     const Window w = openWindow();
     QVERIFY(w.ok());
     const QByteArray ownBytes = bytesOf(liPhoto(folder));

@@ -89,6 +89,7 @@ private:
     void discardListing();
     void moveCurrentRow(int step);
     void reportFailure(const QString& text);
+    void reportLeftFiles(const QString& text);
     // The window's connection, opened again if an earlier operation left none.
     const Database* connection();
     Member detailFields() const;

@@ -11,6 +11,16 @@
 namespace {
 const QString kDone = QStringLiteral("成功信息");
 const QString kInfo = QStringLiteral("系统信息");
+constexpr int kFilesListed = 10;
+
+// The files a delete or clear left behind, a few by name; the rest are counted.
+QString leftFilesText(const QString& lead, const QStringList& files)
+{
+    QStringList lines = files.mid(0, kFilesListed);
+    if (files.size() > kFilesListed)
+        lines << QStringLiteral("……另有 %1 个文件").arg(files.size() - kFilesListed);
+    return lead.arg(files.size()) + QLatin1Char('\n') + lines.join(QLatin1Char('\n'));
+}
 } // namespace
 
 void xianshi::Command2_Click()
@@ -25,10 +35,16 @@ void xianshi::Command2_Click()
             QStringList photos{Module1::RecordPhoto};
             if (Result<QString> stored = MemberRecords::storedPhoto(*db, id); stored)
                 photos.append(stored.value());
-            if (Status removed = MemberRecords::remove(*db, id, photos); removed)
-                Dialogs::current().message(this, QStringLiteral("学员删除完毕"), kDone);
-            else
+            if (Result<MemberRecords::Removal> removed = MemberRecords::remove(*db, id, photos);
+                !removed) {
                 reportFailure(QStringLiteral("删除失败：") + removed.error());
+            } else {
+                Dialogs::current().message(this, QStringLiteral("学员删除完毕"), kDone);
+                if (!removed->leftFiles.isEmpty())
+                    reportLeftFiles(leftFilesText(
+                        QStringLiteral("会员已删除，但有 %1 个照片文件未能删除，仍留在文件夹中："),
+                        removed->leftFiles));
+            }
         }
         discardListing();
     } else {
@@ -39,6 +55,11 @@ void xianshi::Command2_Click()
     ClearDetails();
     if (t9->text() == QLatin1String("0"))
         ReopenWindow();
+}
+
+void xianshi::reportLeftFiles(const QString& text)
+{
+    Dialogs::current().message(this, text, QStringLiteral("系统提示"), Dialogs::Icon::Exclamation);
 }
 
 void xianshi::Command12_Click()
@@ -55,9 +76,14 @@ void xianshi::Command12_Click()
     const Database* db = connection();
     if (!db)
         return;
-    if (Status cleared = MemberRecords::clear(*db); cleared)
-        Dialogs::current().message(this, QStringLiteral("数据库清空"), kDone);
-    else
+    if (Result<MemberRecords::Removal> cleared = MemberRecords::clear(*db); !cleared) {
         reportFailure(QStringLiteral("数据库清空失败：") + cleared.error());
+    } else {
+        Dialogs::current().message(this, QStringLiteral("数据库清空"), kDone);
+        if (!cleared->leftFiles.isEmpty())
+            reportLeftFiles(leftFilesText(
+                QStringLiteral("数据库已清空，但有 %1 个照片文件未能删除，仍留在文件夹中："),
+                cleared->leftFiles));
+    }
     ReopenWindow();
 }

@@ -35,6 +35,10 @@ void xianshi::DataGrid1_RowColChange()
     T5->setText(row->qq);
     T6->setText(row->youxiang);
     T7->setPlainText(row->dizhi);
+    // A long value shows its beginning, not the end where setText leaves the cursor.
+    for (QLineEdit* field : {t8, t1, t3, T4, T5, T6, Combo1->lineEdit()})
+        if (field)
+            field->setCursorPosition(0);
     QString photo = row->zhaopian;
     ShowPhoto(photo);
 }
@@ -44,7 +48,7 @@ void xianshi::ShowPhoto(QString& path)
     // A missing file is repaired from the default photo, once per selection. A file that exists
     // but is no readable picture is reported and left alone: it may be a photo worth keeping.
     if (!path.isEmpty() && PhotoFiles::exists(path)) {
-        Result<QImage> picture = PhotoFiles::readPicture(path);
+        Result<QImage> picture = PhotoFiles::readPicture(path, Picture1->decodeSize());
         if (!picture) {
             reportFailure(QStringLiteral("会员照片无法显示：") + picture.error());
             return;
@@ -65,7 +69,7 @@ void xianshi::ShowPhoto(QString& path)
         return;
     }
     // A default photo that is no picture must not land under the member's name as a "success".
-    if (Result<QImage> fallback = PhotoFiles::readPicture(ProgramFolder::defaultPhoto());
+    if (Result<QImage> fallback = PhotoFiles::readPicture(ProgramFolder::defaultPhoto(), {64, 64});
         !fallback) {
         reportFailure(QStringLiteral("系统自我修复失败：") + fallback.error());
         return;
@@ -79,7 +83,7 @@ void xianshi::ShowPhoto(QString& path)
                                QStringLiteral("系统自我修复成功,如果确定用此照片请点击修改保存"),
                                QStringLiteral("修复成功"));
     path = repaired;
-    Result<QImage> picture = PhotoFiles::readPicture(path);
+    Result<QImage> picture = PhotoFiles::readPicture(path, Picture1->decodeSize());
     if (!picture) {
         reportFailure(QStringLiteral("会员照片无法显示：") + picture.error());
         return;
@@ -96,9 +100,15 @@ void xianshi::moveCurrentRow(int step)
     const QModelIndex current = DataGrid1->currentIndex();
     const int from = current.isValid() ? current.row() : rows - 1;
     const int to = std::clamp(from + step, 0, rows - 1);
-    if (to == from && current.isValid())
+    if (to != from || !current.isValid()) {
+        DataGrid1->setCurrentIndex(rsPage->index(to, current.isValid() ? current.column() : 0));
         return;
-    DataGrid1->setCurrentIndex(rsPage->index(to, current.isValid() ? current.column() : 0));
+    }
+    // A page is shown standing on its last row without showing it; a press that stays there
+    // still brings that record into the fields.
+    const Member* row = rsPage->member(to);
+    if (row && t8->text() != PageModel::cellText(*row, PageModel::Id))
+        DataGrid1_RowColChange();
 }
 
 void xianshi::Command9_Click()

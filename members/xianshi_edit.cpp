@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 
 namespace {
@@ -55,18 +56,37 @@ void xianshi::Command5_Click()
     QString source = picked ? Module1::PhotoSource : oldPhoto;
     if (!PhotoFiles::exists(source))
         source = picked ? source : ProgramFolder::defaultPhoto();
+
+    // A stored photo that cannot be shown may still be worth keeping: it goes aside, not away.
+    QString setAside;
+    const auto putBack = [&] {
+        if (!setAside.isEmpty())
+            PhotoFiles::moveBack(setAside, storedPhoto.value());
+    };
+    if (storedPhoto && PhotoFiles::isUnreadablePhoto(storedPhoto.value())) {
+        Result<QString> aside = PhotoFiles::setAside(storedPhoto.value());
+        if (!aside) {
+            reportFailure(QStringLiteral("更新失败，资料未作改动：") + aside.error());
+            return endEdit();
+        }
+        setAside = aside.value();
+    }
+
     Result<StagedPhoto> staged =
         StagedPhoto::stage(source, PhotoFiles::memberPhotoPath(fields.xingming, fields.dianhua));
     if (!staged) {
+        putBack();
         reportFailure(QStringLiteral("更新失败，资料未作改动：") + staged.error());
         return endEdit();
     }
     Result<qint64> changed = MemberRecords::update(*db, fields, staged.value());
     if (!changed) {
+        putBack();
         reportFailure(QStringLiteral("更新失败，资料未作改动：") + changed.error());
         return endEdit();
     }
     if (changed.value() == 0) {
+        putBack();
         Dialogs::current().message(this, QStringLiteral("更新失败"), kInfo);
         return endEdit();
     }
@@ -87,6 +107,11 @@ void xianshi::Command5_Click()
     ClearDetails();
     discardListing();
     LoadList();
+    if (!setAside.isEmpty()) {
+        lss->setText(QStringLiteral("原照片无法显示，已移到 %1")
+                         .arg(QDir::toNativeSeparators(
+                             QDir(ProgramFolder::root()).relativeFilePath(setAside))));
+    }
     endEdit();
 }
 

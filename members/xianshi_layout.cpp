@@ -167,6 +167,8 @@ void xianshi::buildListFrame()
     DataGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DataGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     DataGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    // One stop of the tab order; the arrow keys move between rows inside it.
+    DataGrid1->setTabKeyNavigation(false);
     // Ten rows fit without scrolling.
     DataGrid1->verticalHeader()->setMinimumSectionSize(1);
     DataGrid1->verticalHeader()->setDefaultSectionSize(Twips::toPixels(240));

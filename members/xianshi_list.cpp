@@ -77,10 +77,11 @@ void xianshi::ShowData(qint64 intPage)
     }
     blnGridReady = false;
     rsPage->setRows(std::move(rows).value());
-    // The page set is left on its last row, as the operators are used to.
+    // The page set is left on its last row, as the operators are used to; the grid marks it.
     if (rsPage->rowCount() > 0)
         DataGrid1->selectionModel()->setCurrentIndex(rsPage->index(rsPage->rowCount() - 1, 0),
-                                                     QItemSelectionModel::NoUpdate);
+                                                     QItemSelectionModel::ClearAndSelect |
+                                                         QItemSelectionModel::Rows);
     DataGrid1->scrollToTop();
     blnGridReady = true;
     for (int column = 0; column < PageModel::ColumnCount; ++column)

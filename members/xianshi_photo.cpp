@@ -19,7 +19,7 @@ void xianshi::Command3_Click()
         Module1::PhotoChosen.clear();
         return;
     }
-    Result<QImage> picture = PhotoFiles::readPicture(name);
+    Result<QImage> picture = PhotoFiles::readPicture(name, Picture1->decodeSize());
     if (!picture) {
         Dialogs::current().message(this, QStringLiteral("图片选择失败：") + picture.error(),
                                    QStringLiteral("系统信息"), Dialogs::Icon::Critical);

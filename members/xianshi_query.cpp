@@ -13,6 +13,8 @@
 namespace {
 const QString kGenderPrompt = QStringLiteral("请选择性别");
 const QString kRefused = QStringLiteral("查询违规");
+// Longer than any field an operator fills in; the engine would take seconds to refuse it.
+constexpr qsizetype kLongestCondition = 1000;
 } // namespace
 
 void xianshi::CountConditions()
@@ -58,6 +60,13 @@ void xianshi::Command6_Click()
             condition = candidate;
             break;
         }
+    }
+    if (condition.second.size() > kLongestCondition) {
+        Dialogs::current().message(
+            this, QStringLiteral("查询条件过长，请不要超过%1个字符").arg(kLongestCondition),
+            kRefused);
+        Module1::intCondCount = 0;
+        return;
     }
     RunQuery(QueryCondition::listingFor(condition.first, condition.second));
     Module1::intCondCount = 0;

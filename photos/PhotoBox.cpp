@@ -16,6 +16,11 @@ QSize PhotoBox::innerSize() const
     return contentsRect().size();
 }
 
+QSize PhotoBox::decodeSize() const
+{
+    return (QSizeF(innerSize()) * devicePixelRatioF()).toSize().expandedTo(QSize(1, 1));
+}
+
 void PhotoBox::resetSurface()
 {
     const QSize size = innerSize().expandedTo(QSize(1, 1));

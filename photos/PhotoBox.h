@@ -20,6 +20,8 @@ public:
     // The area the last picture was drawn into, in the box's inner coordinates.
     QRectF lastTarget() const { return m_lastTarget; }
     QSize innerSize() const;
+    // The size a picture needs to be decoded at to draw it here at full sharpness.
+    QSize decodeSize() const;
     const QImage& surface() const { return m_surface; }
 
 protected:

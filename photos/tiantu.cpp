@@ -47,7 +47,7 @@ void tiantu::Command1_Click()
     // Only a lower-case ".jpg" is taken; anything else is ignored without a word.
     if (!name.endsWith(QLatin1String(".jpg"), Qt::CaseSensitive))
         return;
-    Result<QImage> picture = PhotoFiles::readPicture(name);
+    Result<QImage> picture = PhotoFiles::readPicture(name, Picture1->decodeSize());
     if (!picture) {
         // A file that is not a picture must not become every new member's photo.
         Dialogs::current().message(this, picture.error() + QStringLiteral("\n未选用此文件。"),

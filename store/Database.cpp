@@ -1,13 +1,19 @@
 #include "Database.h"
 
+#include "EngineErrors.h"
 #include "ProgramFolder.h"
 #include "Schema.h"
 
 #include <QAtomicInteger>
 #include <QDir>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QUrl>
+
+#include <sqlite3.h>
+
+#include <atomic>
 
 namespace {
 
@@ -19,8 +25,31 @@ QString nextConnectionName()
 
 QString engineText(const QSqlError& error)
 {
-    const QString db = error.databaseText().trimmed();
-    return db.isEmpty() ? error.text().trimmed() : db;
+    return EngineErrors::describe(error);
+}
+
+constexpr int kWaitStepMs = 20;
+std::atomic<int> lockWaitMs{2000};
+std::function<void()> waitNotice;
+
+// Waits for another program's lock in short steps, a bounded time in all. The window freezes
+// meanwhile, so the notice lets it show that it is busy.
+int waitForLock(void*, int attempt)
+{
+    if (attempt == 0 && waitNotice)
+        waitNotice();
+    if (attempt * kWaitStepMs >= lockWaitMs.load())
+        return 0;
+    sqlite3_sleep(kWaitStepMs);
+    return 1;
+}
+
+void installLockWait(const QSqlDatabase& db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        if (sqlite3* engine = *static_cast<sqlite3* const*>(handle.constData()))
+            sqlite3_busy_handler(engine, waitForLock, nullptr);
 }
 
 } // namespace
@@ -46,6 +75,16 @@ Database& Database::operator=(Database&& other) noexcept
 Database::~Database()
 {
     release();
+}
+
+void Database::setLockWait(int milliseconds)
+{
+    lockWaitMs.store(std::max(0, milliseconds));
+}
+
+void Database::setWaitNotice(std::function<void()> notice)
+{
+    waitNotice = std::move(notice);
 }
 
 void Database::release()
@@ -128,7 +167,7 @@ Result<Database> Database::connect(const QString& file, bool mayCreate)
         QUrl uri = QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath());
         uri.setQuery(mayCreate ? QStringLiteral("mode=rwc") : QStringLiteral("mode=rw"));
         db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
         if (!db.open()) {
             const QString engine = engineText(db.lastError());
             db = QSqlDatabase();
@@ -136,6 +175,7 @@ Result<Database> Database::connect(const QString& file, bool mayCreate)
             return Failure{QStringLiteral("无法打开数据库文件 %1：%2")
                                .arg(QDir::toNativeSeparators(file), engine)};
         }
+        installLockWait(db);
     }
     return Database(name, file);
 }
@@ -143,7 +183,6 @@ Result<Database> Database::connect(const QString& file, bool mayCreate)
 Status Database::applyPragmas() const
 {
     static const char* const pragmas[] = {
-        "PRAGMA busy_timeout = 5000",
         "PRAGMA journal_mode = WAL",
         "PRAGMA synchronous = NORMAL",
         "PRAGMA foreign_keys = ON",

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <initializer_list>
 
 // One SQLite connection to a member store. The program opens existing stores only; creating one
@@ -26,6 +27,11 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
     ~Database();
+
+    // How long a statement waits for another program's lock before it fails; about 2 s.
+    static void setLockWait(int milliseconds);
+    // Called each time a statement starts to wait for a lock.
+    static void setWaitNotice(std::function<void()> notice);
 
     QSqlDatabase connection() const;
     const QString& file() const { return m_file; }

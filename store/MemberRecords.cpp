@@ -1,6 +1,7 @@
 #include "MemberRecords.h"
 
 #include "Database.h"
+#include "PhotoFiles.h"
 #include "ProgramFolder.h"
 #include "StagedPhoto.h"
 
@@ -15,14 +16,6 @@ namespace {
 QVariantList columnValues(const Member& m, const QString& photo)
 {
     return {m.xingming, m.xingbie, m.nianling, m.dianhua, m.qq, m.youxiang, m.dizhi, photo};
-}
-
-bool insidePhotoFolder(const QString& path)
-{
-    const QString folder =
-        QDir::cleanPath(QFileInfo(ProgramFolder::photoFolder()).absoluteFilePath());
-    const QString file = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    return QFileInfo(file).absolutePath() == folder;
 }
 
 Status photoFileIsFree(const Database& db, const QString& path, qint64 ownId)
@@ -122,48 +115,48 @@ Result<QString> storedPhoto(const Database& db, qint64 id)
 
 Status removePhotoFile(const QString& path)
 {
-    if (path.isEmpty() || !insidePhotoFolder(path) || !QFileInfo(path).isFile())
+    if (path.isEmpty() || !PhotoFiles::isInPhotoFolder(path) || !QFileInfo(path).isFile())
         return {};
     QFile file(path);
     if (!file.remove())
-        return Failure{QStringLiteral("无法删除照片文件 %1：%2")
-                           .arg(QDir::toNativeSeparators(path), file.errorString())};
+        return Failure{
+            QStringLiteral("%1：%2").arg(QDir::toNativeSeparators(path), file.errorString())};
     return {};
 }
 
-Status remove(const Database& db, qint64 id, const QStringList& photos)
+Result<Removal> remove(const Database& db, qint64 id, const QStringList& photos)
 {
     Result<QSqlQuery> deleted = db.run(QStringLiteral("DELETE FROM user WHERE id = ?"), {id});
     if (!deleted)
         return Failure{deleted.error()};
-    if (deleted->numRowsAffected() <= 0)
-        return {}; // someone else's row is gone already; its files are not ours to judge
-    QStringList problems;
+    Removal removal;
+    removal.rows = deleted->numRowsAffected();
+    if (removal.rows <= 0)
+        return removal; // someone else's row is gone already; its files are not ours to judge
     for (const QString& photo : photos)
         if (Status removed = removePhotoFile(photo); !removed)
-            problems << removed.error();
-    if (!problems.isEmpty())
-        return Failure{problems.join(QLatin1Char('\n'))};
-    return {};
+            removal.leftFiles << removed.error();
+    return removal;
 }
 
-Status clear(const Database& db)
+Result<Removal> clear(const Database& db)
 {
-    if (Result<QSqlQuery> deleted = db.run(QStringLiteral("DELETE FROM user")); !deleted)
+    Result<QSqlQuery> deleted = db.run(QStringLiteral("DELETE FROM user"));
+    if (!deleted)
         return Failure{deleted.error()};
+    Removal removal;
+    removal.rows = deleted->numRowsAffected();
+    // The older file system matched "*.jpg" without regard to letter case; so does the clear.
     QDir folder(ProgramFolder::photoFolder());
     folder.setNameFilters({QStringLiteral("*.jpg")});
-    folder.setFilter(QDir::Files | QDir::Hidden | QDir::System | QDir::CaseSensitive);
-    QStringList problems;
+    folder.setFilter(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : folder.entryList()) {
         QFile file(folder.filePath(name));
         if (!file.remove())
-            problems << QStringLiteral("无法删除照片文件 %1：%2")
-                            .arg(QDir::toNativeSeparators(file.fileName()), file.errorString());
+            removal.leftFiles << QStringLiteral("%1：%2").arg(
+                QDir::toNativeSeparators(file.fileName()), file.errorString());
     }
-    if (!problems.isEmpty())
-        return Failure{problems.join(QLatin1Char('\n'))};
-    return {};
+    return removal;
 }
 
 } // namespace MemberRecords

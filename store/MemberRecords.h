@@ -22,12 +22,20 @@ Result<qint64> insert(const Database& db, const Member& member, StagedPhoto& pho
 // number of rows changed; when that is 0 the photo is not installed.
 Result<qint64> update(const Database& db, const Member& member, StagedPhoto& photo);
 
-// Deletes the row, then the given photo files that lie in the photo folder. A missing file is
-// not an error; a file that cannot be deleted is reported after the row is gone.
-Status remove(const Database& db, qint64 id, const QStringList& photos);
+// What a delete or a clear did once its rows were gone: the photo files it could not delete,
+// each as "path：why". The rows stay deleted whatever happens to the files.
+struct Removal
+{
+    qint64 rows = 0;
+    QStringList leftFiles;
+};
 
-// Empties table user, then deletes every ".jpg" file of the photo folder.
-Status clear(const Database& db);
+// Deletes the row, then the given photo files that lie in the photo folder. A missing file is
+// not an error.
+Result<Removal> remove(const Database& db, qint64 id, const QStringList& photos);
+
+// Empties table user, then deletes every ".jpg" file of the photo folder, in any letter case.
+Result<Removal> clear(const Database& db);
 
 // The stored photo path of a row, or an empty text when the row does not exist.
 Result<QString> storedPhoto(const Database& db, qint64 id);

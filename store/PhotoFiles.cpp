@@ -12,6 +12,8 @@ namespace PhotoFiles {
 
 namespace {
 
+constexpr qint64 kWholeDecodePixels = 16'000'000;
+
 QString shown(const QString& path)
 {
     return QDir::toNativeSeparators(path);
@@ -131,7 +133,7 @@ Status copyAtomically(const QString& from, const QString& to)
     return {};
 }
 
-Result<QImage> readPicture(const QString& path)
+Result<QImage> readPicture(const QString& path, QSize fitInto)
 {
     if (path.isEmpty())
         return Failure{QStringLiteral("没有照片文件")};
@@ -140,6 +142,19 @@ Result<QImage> readPicture(const QString& path)
     QImageReader reader(path);
     reader.setAutoTransform(true);
     const QByteArray format = reader.format();
+    // Pictures of a few megapixels are decoded whole, so that they are drawn by their own exact
+    // proportions; a larger one, beyond what the allocation limit lets through, is decoded
+    // straight at the size it is drawn. The scaled size applies before the EXIF rotation.
+    const QSize stored = reader.size();
+    if (fitInto.isValid() && !fitInto.isEmpty() && stored.isValid() &&
+        qint64(stored.width()) * stored.height() > kWholeDecodePixels) {
+        const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+        const QSize upright = turned ? stored.transposed() : stored;
+        if (upright.width() > fitInto.width() || upright.height() > fitInto.height()) {
+            const QSize fitted = upright.scaled(fitInto, Qt::KeepAspectRatio).expandedTo({1, 1});
+            reader.setScaledSize(turned ? fitted.transposed() : fitted);
+        }
+    }
     QImage image = reader.read();
     if (image.isNull())
         return Failure{QStringLiteral("照片文件 %1 不是可读取的图片：%2")
@@ -150,6 +165,48 @@ Result<QImage> readPicture(const QString& path)
             return Failure{QStringLiteral("照片文件 %1 不完整或已损坏").arg(shown(path))};
     }
     return image;
+}
+
+bool isInPhotoFolder(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    const QString folder =
+        QDir::cleanPath(QFileInfo(ProgramFolder::photoFolder()).absoluteFilePath());
+    const QString file = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    return QFileInfo(file).absolutePath() == folder;
+}
+
+bool isUnreadablePhoto(const QString& path)
+{
+    return isInPhotoFolder(path) && QFileInfo(path).isFile() && !readPicture(path, {64, 64});
+}
+
+QString setAsideFolder()
+{
+    return ProgramFolder::join(ProgramFolder::kPhotoFolderName + QStringLiteral("/无法显示"));
+}
+
+Result<QString> setAside(const QString& path)
+{
+    const QString folder = setAsideFolder();
+    if (!QDir().mkpath(folder))
+        return Failure{QStringLiteral("无法创建文件夹 %1").arg(shown(folder))};
+    const QFileInfo original(path);
+    QString target = folder + QLatin1Char('/') + original.fileName();
+    for (int n = 1; QFileInfo::exists(target); ++n)
+        target = QStringLiteral("%1/%2-%3.%4")
+                     .arg(folder, original.completeBaseName())
+                     .arg(n)
+                     .arg(original.suffix());
+    if (!QFile::rename(path, target))
+        return Failure{QStringLiteral("无法将照片文件 %1 移到 %2").arg(shown(path), shown(folder))};
+    return target;
+}
+
+bool moveBack(const QString& setAsidePath, const QString& originalPath)
+{
+    return !QFileInfo::exists(originalPath) && QFile::rename(setAsidePath, originalPath);
 }
 
 } // namespace PhotoFiles

@@ -3,6 +3,7 @@
 #include "Result.h"
 
 #include <QImage>
+#include <QSize>
 #include <QString>
 
 // Files of the program folder: the two photo folders, photo copies and picture reading.
@@ -22,7 +23,20 @@ QString safeFileName(const QString& name);
 // target, so the target is either the old file or the whole new one.
 Status copyAtomically(const QString& from, const QString& to);
 
-// Reads a picture with its EXIF rotation applied and Qt's allocation limit in force.
-Result<QImage> readPicture(const QString& path);
+// Reads a picture with its EXIF rotation applied and Qt's allocation limit in force. With a
+// valid `fitInto`, a larger picture is decoded at the size that fits it, proportions kept, so a
+// camera's 50-megapixel photo shows without holding every pixel.
+Result<QImage> readPicture(const QString& path, QSize fitInto = {});
+
+// A file directly inside "照片".
+bool isInPhotoFolder(const QString& path);
+// A file inside "照片" that exists but is not a readable picture.
+bool isUnreadablePhoto(const QString& path);
+// The folder where unreadable photos are kept instead of being deleted.
+QString setAsideFolder();
+// Moves a photo into setAsideFolder() under a name no other file there has; returns its path.
+Result<QString> setAside(const QString& path);
+// Undoes setAside().
+bool moveBack(const QString& setAsidePath, const QString& originalPath);
 
 } // namespace PhotoFiles

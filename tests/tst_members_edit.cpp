@@ -300,7 +300,7 @@ void TestMembersEdit::photoOffItsNameIsBroughtIn_data()
     QTest::newRow("outside the photo folder")
         << Where::OutsideFolder << QStringList{kSelfUpdate, kUpdated};
     // A stored file that is no picture cannot be shown; the save gives the default photo and
-    // leaves no file behind that no row names.
+    // keeps the unreadable file aside.
     QTest::newRow("not a picture")
         << Where::NotAPicture
         << QStringList{critical(QStringLiteral("会员照片无法显示：")), kSelfUpdate, kUpdated};
@@ -338,6 +338,12 @@ void TestMembersEdit::photoOffItsNameIsBroughtIn()
              where == Where::OutsideFolder
                  ? oddBytes
                  : bytesOf(folder.path(QStringLiteral("模版照片/1.jpg"))));
+    if (where == Where::NotAPicture) {
+        QCOMPARE(bytesOf(folder.path(QStringLiteral("照片/无法显示/old-qian.jpg"))), oddBytes);
+        QCOMPARE(w.lss->text(),
+                 QStringLiteral("原照片无法显示，已移到 照片/无法显示/old-qian.jpg"));
+        QVERIFY(QDir(folder.path(QStringLiteral("照片/无法显示"))).removeRecursively());
+    }
     QCOMPARE(photoMismatches(folder), QStringList());
     if (where == Where::OutsideFolder)
         QCOMPARE(bytesOf(odd.zhaopian), oddBytes);

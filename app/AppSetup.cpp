@@ -1,5 +1,6 @@
 #include "AppSetup.h"
 
+#include "Database.h"
 #include "Fonts.h"
 #include "Forms.h"
 #include "ProgramFolder.h"
@@ -16,6 +17,7 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QTimer>
 #include <QTranslator>
 
 namespace AppSetup {
@@ -25,10 +27,21 @@ void prepareApplication(QApplication& app)
     QApplication::setApplicationName(QStringLiteral("Talvio"));
     QApplication::setApplicationDisplayName(QStringLiteral("Talvio"));
     Fonts::install();
+    showBusyWhileWaiting();
     auto* translator = new QTranslator(&app);
     if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(translator);
+}
+
+void showBusyWhileWaiting()
+{
+    // The wait blocks the event loop; the cursor goes back once the loop runs again, which is
+    // when the operation ends or its message box opens.
+    Database::setWaitNotice([] {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        QTimer::singleShot(0, [] { QApplication::restoreOverrideCursor(); });
+    });
 }
 
 void registerWindows()

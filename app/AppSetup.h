@@ -10,6 +10,8 @@ namespace AppSetup {
 
 // Fonts, Chinese standard buttons and the application's title.
 void prepareApplication(QApplication& app);
+// Shows the busy cursor while a statement waits for another program's lock.
+void showBusyWhileWaiting();
 // Fills the window registry with every window of the program.
 void registerWindows();
 // Reads "--data-dir DIR" from the arguments; returns false with a message when it is malformed.

@@ -133,9 +133,15 @@ Result<Removal> remove(const Database& db, qint64 id, const QStringList& photos)
     removal.rows = deleted->numRowsAffected();
     if (removal.rows <= 0)
         return removal; // someone else's row is gone already; its files are not ours to judge
-    for (const QString& photo : photos)
+    QStringList tried;
+    for (const QString& photo : photos) {
+        const QString file = QDir::cleanPath(QFileInfo(photo).absoluteFilePath());
+        if (tried.contains(file))
+            continue; // the shown and the stored photo are often one file
+        tried << file;
         if (Status removed = removePhotoFile(photo); !removed)
             removal.leftFiles << removed.error();
+    }
     return removal;
 }
 

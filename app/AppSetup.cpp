@@ -1,9 +1,12 @@
 #include "AppSetup.h"
 
 #include "Database.h"
+#include "Dialogs.h"
 #include "Fonts.h"
 #include "Forms.h"
 #include "ProgramFolder.h"
+#include "ProgramLock.h"
+#include "SaveJournal.h"
 #include "admin.h"
 #include "admin1.h"
 #include "mail.h"
@@ -19,6 +22,8 @@
 #include <QLocale>
 #include <QTimer>
 #include <QTranslator>
+
+#include <memory>
 
 namespace AppSetup {
 
@@ -72,6 +77,27 @@ bool applyArguments(const QStringList& arguments, QString* problem)
     }
     ProgramFolder::setRoot(folder);
     return true;
+}
+
+void finishInterruptedSaves()
+{
+    static std::unique_ptr<ProgramLock> lock;
+    lock.reset(); // a test may start the program over in another folder
+    lock = std::make_unique<ProgramLock>(ProgramFolder::root());
+    if (!lock->isAlone())
+        return;
+    // Without a store there is nothing to compare the notes with; the sign-in says why.
+    if (Result<Database> db = Database::openProgramStore()) {
+        const SaveJournal::Recovery recovery = SaveJournal::recover(
+            db.value(), {ProgramFolder::photoFolder(), ProgramFolder::templateFolder()});
+        if (!recovery.problems.isEmpty())
+            Dialogs::current().message(
+                nullptr,
+                QStringLiteral("上次程序意外退出，未完成的保存未能全部还原：\n") +
+                    recovery.problems.join(QLatin1Char('\n')),
+                QStringLiteral("系统提示"), Dialogs::Icon::Exclamation);
+    }
+    lock->share();
 }
 
 } // namespace AppSetup

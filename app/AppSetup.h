@@ -16,5 +16,8 @@ void showBusyWhileWaiting();
 void registerWindows();
 // Reads "--data-dir DIR" from the arguments; returns false with a message when it is malformed.
 bool applyArguments(const QStringList& arguments, QString* problem);
+// Takes the program lock for the life of the program and, when no other copy runs, finishes or
+// undoes the saves a crash interrupted. Says so only when files could not be put right.
+void finishInterruptedSaves();
 
 } // namespace AppSetup

@@ -30,6 +30,7 @@ int main(int argc, char* argv[])
         Dialogs::current().message(nullptr, problem, QString(), Dialogs::Icon::Critical);
         return 2;
     }
+    AppSetup::finishInterruptedSaves();
     AppSetup::registerWindows();
 
     // The forms decide when the program ends: when the last window is gone, or at once on "end".

@@ -79,31 +79,27 @@ void xianshi::Command5_Click()
         reportFailure(QStringLiteral("更新失败，资料未作改动：") + staged.error());
         return endEdit();
     }
-    Result<qint64> changed = MemberRecords::update(*db, fields, staged.value());
+    // The photos the row named before go once the new one is committed, unless still in use.
+    QStringList retired{oldPhoto};
+    if (storedPhoto)
+        retired << storedPhoto.value();
+    Result<MemberRecords::Removal> changed =
+        MemberRecords::update(*db, fields, staged.value(), retired);
     if (!changed) {
         putBack();
         reportFailure(QStringLiteral("更新失败，资料未作改动：") + changed.error());
         return endEdit();
     }
-    if (changed.value() == 0) {
+    if (changed->rows == 0) {
         putBack();
         Dialogs::current().message(this, QStringLiteral("更新失败"), kInfo);
         return endEdit();
     }
-    const QString newPhoto = staged->target();
-    Module1::RecordPhoto = newPhoto;
-    const auto sameFile = [](const QString& a, const QString& b) {
-        return QDir::cleanPath(QFileInfo(a).absoluteFilePath()) ==
-               QDir::cleanPath(QFileInfo(b).absoluteFilePath());
-    };
-    Status leftover =
-        sameFile(oldPhoto, newPhoto) ? Status() : MemberRecords::removePhotoFile(oldPhoto);
-    if (leftover && storedPhoto && !sameFile(storedPhoto.value(), newPhoto) &&
-        !sameFile(storedPhoto.value(), oldPhoto))
-        leftover = MemberRecords::removePhotoFile(storedPhoto.value());
+    Module1::RecordPhoto = staged->target();
     Dialogs::current().message(this, QStringLiteral("更新成功"), kInfo);
-    if (!leftover)
-        reportFailure(QStringLiteral("资料已更新，但旧照片文件未能删除：") + leftover.error());
+    if (!changed->leftFiles.isEmpty())
+        reportFailure(QStringLiteral("资料已更新，但旧照片文件未能删除：") +
+                      changed->leftFiles.join(QStringLiteral("；")));
     ClearDetails();
     discardListing();
     LoadList();

@@ -3,6 +3,7 @@
 #include "Database.h"
 #include "PhotoFiles.h"
 #include "ProgramFolder.h"
+#include "SaveJournal.h"
 #include "StagedPhoto.h"
 
 #include <QDir>
@@ -10,6 +11,10 @@
 #include <QFileInfo>
 
 namespace MemberRecords {
+
+namespace testing {
+std::function<void()> afterPhotoInstalled;
+}
 
 namespace {
 
@@ -33,44 +38,63 @@ Status photoFileIsFree(const Database& db, const QString& path, qint64 ownId)
     return {};
 }
 
-// Runs the statement and, if it changed a row, puts the photo in place before the commit.
-Result<qint64> writeWithPhoto(const Database& db, const QString& sql, const QVariantList& values,
-                              StagedPhoto& photo, bool wantInsertId)
+// Runs the statement and, if it changed a row, puts the photo in place before the commit and
+// retires the row's former photo files after it. A note beside the store covers the whole way,
+// so that start-up can finish or undo a save the program did not live to finish.
+struct Written
+{
+    Removal outcome;
+    qint64 rowId = 0;
+};
+
+Result<Written> writeWithPhoto(const Database& db, const QString& sql, const QVariantList& values,
+                               StagedPhoto& photo, bool isInsert, const QStringList& retired)
 {
     if (Status begun = db.begin(); !begun)
         return Failure{begun.error()};
-    qint64 answer = 0;
+    Written written;
+    Removal& outcome = written.outcome;
+    qint64& rowId = written.rowId;
     {
-        Result<QSqlQuery> written = db.run(sql, values);
-        if (!written) {
+        Result<QSqlQuery> statement = db.run(sql, values);
+        if (!statement) {
             db.rollback();
-            return Failure{written.error()};
+            return Failure{statement.error()};
         }
-        const qint64 changed = written->numRowsAffected();
-        answer = wantInsertId ? written->lastInsertId().toLongLong() : changed;
-        if (changed <= 0) {
+        outcome.rows = statement->numRowsAffected();
+        if (outcome.rows <= 0) {
             db.rollback();
-            return qint64(0);
+            outcome.rows = 0;
+            return written;
         }
+        rowId = isInsert ? statement->lastInsertId().toLongLong() : values.last().toLongLong();
     }
     // Different names and telephones can give the same file name; another member's photo is
     // never overwritten, only a file that no row names.
-    const qint64 rowId = wantInsertId ? answer : values.last().toLongLong();
     if (Status free = photoFileIsFree(db, photo.target(), rowId); !free) {
         db.rollback();
         return Failure{free.error()};
     }
+    Result<SaveJournal> journal = SaveJournal::write(db, rowId, values.mid(0, 8), photo, retired);
+    if (!journal) {
+        db.rollback();
+        return Failure{journal.error()};
+    }
     if (Status installed = photo.install(); !installed) {
         db.rollback();
+        photo.undo();
         return Failure{installed.error()};
     }
+    if (testing::afterPhotoInstalled)
+        testing::afterPhotoInstalled();
     if (Status committed = db.commit(); !committed) {
         db.rollback();
         photo.undo();
         return Failure{committed.error()};
     }
     photo.keep();
-    return answer;
+    outcome.leftFiles = retirePhotoFiles(db, retired, photo.target());
+    return written;
 }
 
 } // namespace
@@ -86,23 +110,30 @@ Result<qint64> countWithPhone(const Database& db, const QString& telephone)
 
 Result<qint64> insert(const Database& db, const Member& member, StagedPhoto& photo)
 {
-    return writeWithPhoto(
-        db,
-        QStringLiteral("INSERT INTO user (xingming, xingbie, nianling, dianhua, qq, "
-                       "youxiang, dizhi, zhaopian) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
-        columnValues(member, photo.target()), photo, true);
+    Result<Written> written =
+        writeWithPhoto(db,
+                       QStringLiteral("INSERT INTO user (xingming, xingbie, nianling, dianhua, qq, "
+                                      "youxiang, dizhi, zhaopian) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+                       columnValues(member, photo.target()), photo, true, {});
+    if (!written)
+        return Failure{written.error()};
+    return written->outcome.rows > 0 ? written->rowId : 0;
 }
 
-Result<qint64> update(const Database& db, const Member& member, StagedPhoto& photo)
+Result<Removal> update(const Database& db, const Member& member, StagedPhoto& photo,
+                       const QStringList& retired)
 {
     QVariantList values = columnValues(member, photo.target());
     values.append(member.id);
-    return writeWithPhoto(
-        db,
-        QStringLiteral("UPDATE user SET xingming = ?, xingbie = ?, nianling = ?, "
-                       "dianhua = ?, qq = ?, youxiang = ?, dizhi = ?, zhaopian = ? "
-                       "WHERE id = ?"),
-        values, photo, false);
+    Result<Written> written =
+        writeWithPhoto(db,
+                       QStringLiteral("UPDATE user SET xingming = ?, xingbie = ?, nianling = ?, "
+                                      "dianhua = ?, qq = ?, youxiang = ?, dizhi = ?, zhaopian = ? "
+                                      "WHERE id = ?"),
+                       values, photo, false, retired);
+    if (!written)
+        return Failure{written.error()};
+    return written->outcome;
 }
 
 Result<QString> storedPhoto(const Database& db, qint64 id)
@@ -111,6 +142,25 @@ Result<QString> storedPhoto(const Database& db, qint64 id)
     if (!q)
         return Failure{q.error()};
     return q->next() ? q->value(0).toString() : QString();
+}
+
+QStringList retirePhotoFiles(const Database& db, const QStringList& files, const QString& kept)
+{
+    QStringList tried{QDir::cleanPath(QFileInfo(kept).absoluteFilePath())};
+    QStringList left;
+    for (const QString& photo : files) {
+        const QString file = QDir::cleanPath(QFileInfo(photo).absoluteFilePath());
+        if (photo.isEmpty() || tried.contains(file))
+            continue;
+        tried << file;
+        Result<QSqlQuery> owners =
+            db.run(QStringLiteral("SELECT count(*) FROM user WHERE zhaopian = ?"), {photo});
+        if (!owners || !owners->next() || owners->value(0).toLongLong() > 0)
+            continue; // still some member's photo, or no way to tell: it stays
+        if (Status removed = removePhotoFile(photo); !removed)
+            left << removed.error();
+    }
+    return left;
 }
 
 Status removePhotoFile(const QString& path)

@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 class Database;
 class StagedPhoto;
 
@@ -18,17 +20,19 @@ Result<qint64> countWithPhone(const Database& db, const QString& telephone);
 // Inserts the member with the staged photo as zhaopian; returns the new id.
 Result<qint64> insert(const Database& db, const Member& member, StagedPhoto& photo);
 
-// Writes every column of row `member.id`, zhaopian being the staged photo's target. Returns the
-// number of rows changed; when that is 0 the photo is not installed.
-Result<qint64> update(const Database& db, const Member& member, StagedPhoto& photo);
-
-// What a delete or a clear did once its rows were gone: the photo files it could not delete,
-// each as "path：why". The rows stay deleted whatever happens to the files.
+// What a change did once its rows were written or gone: the photo files it could not delete,
+// each as "path：why". The rows stay changed whatever happens to the files.
 struct Removal
 {
     qint64 rows = 0;
     QStringList leftFiles;
 };
+
+// Writes every column of row `member.id`, zhaopian being the staged photo's target, then deletes
+// the `retired` photo files that no row names any more. When no row changed, the photo is not
+// installed and nothing is deleted.
+Result<Removal> update(const Database& db, const Member& member, StagedPhoto& photo,
+                       const QStringList& retired = {});
 
 // Deletes the row, then the given photo files that lie in the photo folder. A missing file is
 // not an error.
@@ -42,5 +46,13 @@ Result<QString> storedPhoto(const Database& db, qint64 id);
 
 // Deletes a photo file left behind by a change, if it lies in the photo folder.
 Status removePhotoFile(const QString& path);
+// Deletes those of `files` that lie in the photo folder, are not `kept` and that no row names;
+// returns the ones that could not be deleted, as "path：why".
+QStringList retirePhotoFiles(const Database& db, const QStringList& files, const QString& kept);
+
+namespace testing {
+// Called with the photo in place and the row not yet committed; tests end the program here.
+extern std::function<void()> afterPhotoInstalled;
+} // namespace testing
 
 } // namespace MemberRecords

@@ -6,7 +6,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace PhotoFiles {
 
@@ -106,30 +110,61 @@ QString memberPhotoPath(const QString& name, const QString& telephone)
         safeFileName(name + QLatin1Char('-') + telephone + QStringLiteral(".jpg")));
 }
 
+const QString kTemporaryPrefix = QStringLiteral(".talvio-");
+
+Result<QString> temporaryBeside(const QString& target, const QString& tag)
+{
+    const QString folder = QFileInfo(target).absolutePath();
+    QTemporaryFile file(folder + QLatin1Char('/') + kTemporaryPrefix + tag +
+                        QStringLiteral("-XXXXXX"));
+    file.setAutoRemove(false);
+    if (!file.open())
+        return Failure{QStringLiteral("无法在文件夹 %1 中写入文件：%2")
+                           .arg(shown(folder), file.errorString())};
+    // A temporary file is the owner's alone; the photo it becomes is an ordinary file.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                        QFileDevice::ReadOther);
+    return file.fileName();
+}
+
+bool renameOver(const QString& from, const QString& to)
+{
+    // rename(2) replaces atomically; QFile::rename refuses an existing target.
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
 Status copyAtomically(const QString& from, const QString& to)
 {
     QFile source(from);
     if (!source.open(QIODevice::ReadOnly))
         return Failure{
             QStringLiteral("无法读取文件 %1：%2").arg(shown(from), source.errorString())};
-    QSaveFile target(to);
-    if (!target.open(QIODevice::WriteOnly))
-        return Failure{QStringLiteral("无法写入文件 %1：%2").arg(shown(to), target.errorString())};
+    // Our own temporary name rather than QSaveFile's, so that start-up knows it for a leftover.
+    Result<QString> temporary = temporaryBeside(to, QStringLiteral("copy"));
+    if (!temporary)
+        return Failure{QStringLiteral("无法写入文件 %1：%2").arg(shown(to), temporary.error())};
+    QFile target(temporary.value());
+    const auto fail = [&](const QString& message) {
+        target.close();
+        QFile::remove(temporary.value());
+        return Status(Failure{message});
+    };
+    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return fail(QStringLiteral("无法写入文件 %1：%2").arg(shown(to), target.errorString()));
     QByteArray chunk;
     while (!(chunk = source.read(1 << 20)).isEmpty()) {
-        if (target.write(chunk) != chunk.size()) {
-            target.cancelWriting();
-            return Failure{
-                QStringLiteral("写入文件 %1 失败：%2").arg(shown(to), target.errorString())};
-        }
+        if (target.write(chunk) != chunk.size())
+            return fail(
+                QStringLiteral("写入文件 %1 失败：%2").arg(shown(to), target.errorString()));
     }
-    if (source.error() != QFileDevice::NoError) {
-        target.cancelWriting();
-        return Failure{
-            QStringLiteral("读取文件 %1 失败：%2").arg(shown(from), source.errorString())};
-    }
-    if (!target.commit())
-        return Failure{QStringLiteral("保存文件 %1 失败：%2").arg(shown(to), target.errorString())};
+    if (source.error() != QFileDevice::NoError)
+        return fail(QStringLiteral("读取文件 %1 失败：%2").arg(shown(from), source.errorString()));
+    if (!target.flush())
+        return fail(QStringLiteral("写入文件 %1 失败：%2").arg(shown(to), target.errorString()));
+    target.close();
+    if (!renameOver(temporary.value(), to))
+        return fail(QStringLiteral("保存文件 %1 失败：%2")
+                        .arg(shown(to), QString::fromLocal8Bit(std::strerror(errno))));
     return {};
 }
 

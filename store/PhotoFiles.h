@@ -23,6 +23,14 @@ QString safeFileName(const QString& name);
 // target, so the target is either the old file or the whole new one.
 Status copyAtomically(const QString& from, const QString& to);
 
+// Every temporary file the program makes beside a photo starts with this; a file of that name
+// that outlives its program is left over from a crash.
+extern const QString kTemporaryPrefix;
+// Creates an empty file "<prefix><tag>-XXXXXX" in the folder of `target`; returns its path.
+Result<QString> temporaryBeside(const QString& target, const QString& tag);
+// Renames over an existing file in one step.
+bool renameOver(const QString& from, const QString& to);
+
 // Reads a picture with its EXIF rotation applied and Qt's allocation limit in force. With a
 // valid `fitInto`, a larger picture is decoded at the size that fits it, proportions kept, so a
 // camera's 50-megapixel photo shows without holding every pixel.

@@ -20,6 +20,9 @@ public:
     ~StagedPhoto();
 
     const QString& target() const { return m_target; }
+    const QString& staged() const { return m_staged; }
+    // Where install() moves a file standing at the target, and undo() takes it back from.
+    const QString& backup() const { return m_backup; }
 
     // Moves an existing target aside and the staged copy into place.
     Status install();
@@ -29,13 +32,14 @@ public:
     void keep();
 
 private:
-    StagedPhoto(QString target, QString staged)
-        : m_target(std::move(target)), m_staged(std::move(staged))
+    StagedPhoto(QString target, QString staged, QString backup)
+        : m_target(std::move(target)), m_staged(std::move(staged)), m_backup(std::move(backup))
     {}
 
     QString m_target;
     QString m_staged;
     QString m_backup;
+    bool m_movedAside = false;
     bool m_installed = false;
     bool m_done = false;
 };

@@ -1,19 +1,26 @@
-// Keyboard, browsing, locked stores, huge pictures and files a delete cannot remove.
+// Keyboard, browsing, locked stores, huge pictures, files a delete cannot remove and saves cut
+// short by a crash.
 
 #include "AppSetup.h"
 #include "Database.h"
 #include "EngineErrors.h"
+#include "MemberRecords.h"
 #include "MemberWindow.h"
 #include "PhotoFiles.h"
+#include "ProgramFolder.h"
+#include "ProgramLock.h"
 #include "RecordFixture.h"
+#include "StagedPhoto.h"
 #include "TestFolder.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QProcess>
 #include <QTest>
 
 #include <sqlite3.h>
+#include <unistd.h>
 
 using namespace MemberTests;
 using namespace RecordTests;
@@ -32,7 +39,64 @@ private slots:
     void hugePictureIsDecodedAtDrawingSize();
     void overlongConditionIsRefusedAtOnce();
     void deleteThatLeavesFilesSaysWhatHappened();
+    void saveCutShortIsPutRightAtNextStart_data();
+    void saveCutShortIsPutRightAtNextStart();
+    void anotherRunningCopyKeepsItsSaveInHand();
 };
+
+namespace {
+
+// Run as a child: saves a member and ends the program with the new photo in place, before the
+// row is committed ("before") or just after ("after").
+int saveAndDie(const QString& root, const QString& kind, const QString& moment,
+               const QString& picture)
+{
+    ProgramFolder::setRoot(root);
+    Result<Database> db = Database::openProgramStore();
+    if (!db)
+        return 2;
+    const QString oldPhoto =
+        PhotoFiles::memberPhotoPath(QStringLiteral("张三"), QStringLiteral("111"));
+    Member member = kind == QLatin1String("add")
+                        ? person(QStringLiteral("王五"), QStringLiteral("555"))
+                    : kind == QLatin1String("new name")
+                        ? person(QStringLiteral("张三丰"), QStringLiteral("111"))
+                        : person(QStringLiteral("张三"), QStringLiteral("111"));
+    member.nianling = QStringLiteral("31");
+    Result<StagedPhoto> staged =
+        StagedPhoto::stage(picture, PhotoFiles::memberPhotoPath(member.xingming, member.dianhua));
+    if (!staged)
+        return 3;
+    MemberRecords::testing::afterPhotoInstalled = [&] {
+        if (moment == QLatin1String("after"))
+            db->commit();
+        ::_exit(7);
+    };
+    if (kind == QLatin1String("add")) {
+        MemberRecords::insert(db.value(), member, staged.value());
+        return 4;
+    }
+    member.id = 1;
+    MemberRecords::update(db.value(), member, staged.value(), {oldPhoto});
+    return 4;
+}
+
+int runChildSave(const TestFolder& folder, const QString& kind, const QString& moment)
+{
+    const QString picture = folder.makeJpeg(QStringLiteral("pick.jpg"), {60, 45}, Qt::blue);
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--save-and-die"), folder.root(), kind, moment, picture});
+    child.waitForFinished(30000);
+    return child.exitCode();
+}
+
+QStringList leftoversOf(const QString& folder)
+{
+    return QDir(folder).entryList({QStringLiteral(".talvio-*")}, QDir::Files | QDir::Hidden);
+}
+
+} // namespace
 
 void TestMemberMends::gridIsOneTabStop()
 {
@@ -190,5 +254,86 @@ void TestMemberMends::deleteThatLeavesFilesSaysWhatHappened()
     QCOMPARE(tableRows(folder).size(), 2);
 }
 
-QTEST_MAIN(TestMemberMends)
+void TestMemberMends::saveCutShortIsPutRightAtNextStart_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("moment");
+    QTest::addColumn<QStringList>("photos"); // "照片" once all is put right
+    const QString old = QStringLiteral("张三-111.jpg");
+    QTest::newRow("add, not committed") << "add"
+                                        << "before" << QStringList{old};
+    QTest::newRow("new picture, not committed") << "new picture"
+                                                << "before" << QStringList{old};
+    QTest::newRow("new name, not committed") << "new name"
+                                             << "before" << QStringList{old};
+    QTest::newRow("add, committed") << "add"
+                                    << "after" << QStringList{old, "王五-555.jpg"};
+    QTest::newRow("new picture, committed") << "new picture"
+                                            << "after" << QStringList{old};
+    QTest::newRow("new name, committed") << "new name"
+                                         << "after" << QStringList{"张三丰-111.jpg"};
+}
+
+void TestMemberMends::saveCutShortIsPutRightAtNextStart()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, moment);
+    QFETCH(QStringList, photos);
+    DialogScript dialogs;
+    TestFolder folder;
+    prepareStore(folder);
+    addMember(folder, QStringLiteral("张三"), QStringLiteral("111"));
+    const Snapshot before = snapshot(folder);
+
+    QCOMPARE(runChildSave(folder, kind, moment), 7);
+    QCOMPARE(leftoversOf(folder.root()).filter(QStringLiteral("save")).size(), 1);
+    // Only a committed add leaves no file that no row names.
+    QCOMPARE(photoMismatches(folder).isEmpty(),
+             kind == QLatin1String("add") && moment == QLatin1String("after"));
+
+    AppSetup::finishInterruptedSaves();
+    QCOMPARE(photoMismatches(folder), QStringList());
+    QCOMPARE(photoFiles(folder), photos);
+    QCOMPARE(leftoversOf(folder.root()), QStringList{QStringLiteral(".talvio-lock")});
+    if (moment == QLatin1String("before")) {
+        QCOMPARE(differences(before, snapshot(folder)), QStringList());
+    } else {
+        const QString photo = photos.last();
+        QCOMPARE(tableRows(folder).last().at(8), folder.path(QStringLiteral("照片/") + photo));
+        QVERIFY(QImage(photoPath(folder, photo)).pixelColor(5, 5).blue() > 200); // the new one
+    }
+    QCOMPARE(dialogs->calls.size(), 0);
+}
+
+void TestMemberMends::anotherRunningCopyKeepsItsSaveInHand()
+{
+    DialogScript dialogs;
+    TestFolder folder;
+    prepareStore(folder);
+    addMember(folder, QStringLiteral("张三"), QStringLiteral("111"));
+    QCOMPARE(runChildSave(folder, QStringLiteral("new picture"), QStringLiteral("before")), 7);
+    const Snapshot inHand = snapshot(folder);
+    {
+        ProgramLock running(folder.root());
+        QVERIFY(running.isAlone());
+        running.share();
+        AppSetup::finishInterruptedSaves();
+        QCOMPARE(differences(inHand, snapshot(folder)), QStringList());
+    }
+    AppSetup::finishInterruptedSaves();
+    QCOMPARE(photoMismatches(folder), QStringList());
+}
+
+int main(int argc, char* argv[])
+{
+    if (argc == 6 && qstrcmp(argv[1], "--save-and-die") == 0) {
+        QCoreApplication app(argc, argv);
+        return saveAndDie(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                          QString::fromLocal8Bit(argv[4]), QString::fromLocal8Bit(argv[5]));
+    }
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestMemberMends test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_member_mends.moc"

@@ -135,9 +135,9 @@ void tst_member_records::updateOfMissingRowMovesNothing()
         Result<StagedPhoto> staged =
             StagedPhoto::stage(source, PhotoFiles::memberPhotoPath("ghost", "000"));
         QVERIFY(staged);
-        Result<qint64> changed = MemberRecords::update(db, ghost, staged.value());
+        Result<MemberRecords::Removal> changed = MemberRecords::update(db, ghost, staged.value());
         QVERIFY(changed);
-        QCOMPARE(changed.value(), 0);
+        QCOMPARE(changed->rows, 0);
     }
     QCOMPARE(snapshot(folder.path(QStringLiteral("照片"))), before);
 }

@@ -13,7 +13,7 @@
 namespace MemberRecords {
 
 namespace testing {
-std::function<void()> afterPhotoInstalled;
+std::function<void(SaveStep)> atStep;
 }
 
 namespace {
@@ -80,13 +80,15 @@ Result<Written> writeWithPhoto(const Database& db, const QString& sql, const QVa
         db.rollback();
         return Failure{journal.error()};
     }
+    if (testing::atStep)
+        testing::atStep(testing::SaveStep::Noted);
     if (Status installed = photo.install(); !installed) {
         db.rollback();
         photo.undo();
         return Failure{installed.error()};
     }
-    if (testing::afterPhotoInstalled)
-        testing::afterPhotoInstalled();
+    if (testing::atStep)
+        testing::atStep(testing::SaveStep::PhotoInstalled);
     if (Status committed = db.commit(); !committed) {
         db.rollback();
         photo.undo();

@@ -51,8 +51,10 @@ Status removePhotoFile(const QString& path);
 QStringList retirePhotoFiles(const Database& db, const QStringList& files, const QString& kept);
 
 namespace testing {
-// Called with the photo in place and the row not yet committed; tests end the program here.
-extern std::function<void()> afterPhotoInstalled;
+// Where a save with a photo can be cut short; tests end the program at each.
+enum class SaveStep { Noted, PhotoInstalled };
+// Called at each step, before the row is committed.
+extern std::function<void(SaveStep)> atStep;
 } // namespace testing
 
 } // namespace MemberRecords

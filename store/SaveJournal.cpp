@@ -59,6 +59,8 @@ Status settle(const Database& db, const QJsonObject& note, SaveJournal::Recovery
     Result<bool> committed = rowIsCommitted(db, note);
     if (!committed)
         return Failure{committed.error()};
+    // The staged file gone means it had become the target, which no committed row names.
+    const bool installed = !QFileInfo::exists(staged);
     bool clean = removeIfThere(staged);
     if (committed.value()) {
         clean = removeIfThere(backup) && clean;
@@ -68,8 +70,7 @@ Status settle(const Database& db, const QJsonObject& note, SaveJournal::Recovery
         recovery.problems << MemberRecords::retirePhotoFiles(db, retired, target);
         ++recovery.finished;
     } else {
-        // The staged file gone means it had become the target, which no committed row names.
-        if (!QFileInfo::exists(staged))
+        if (installed)
             clean = removeIfThere(target) && clean;
         if (QFileInfo::exists(backup))
             clean = PhotoFiles::renameOver(backup, target) && clean;

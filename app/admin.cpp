@@ -131,9 +131,8 @@ void admin::showSignedIn()
 
 quint8 admin::VerifyUser(QString name, QString password)
 {
-    Result<Database> db = Database::openProgramStore();
-    Result<Accounts::Verdict> verdict = db ? Accounts::verify(db.value(), name, password)
-                                           : Result<Accounts::Verdict>(Failure{db.error()});
+    Result<Accounts::Verdict> verdict = Database::withProgramStore(
+        [&](const Database& db) { return Accounts::verify(db, name, password); });
     if (!verdict) {
         Dialogs::current().message(this, verdict.error(), QString());
         return static_cast<quint8>(Accounts::Verdict::Failed);

@@ -73,10 +73,9 @@ void mimaxiugai::Command1_Click()
         return;
     }
 
-    Result<Database> db = Database::openProgramStore();
-    Result<qint64> changed =
-        db ? Accounts::changePassword(db.value(), Module1::varLoginUser, newPassword)
-           : Result<qint64>(Failure{db.error()});
+    Result<qint64> changed = Database::withProgramStore([&](const Database& db) {
+        return Accounts::changePassword(db, Module1::varLoginUser, newPassword);
+    });
     if (!changed) {
         Dialogs::current().message(
             this, QStringLiteral("程序执行出错，错误信息如下：\r\n") + changed.error(),

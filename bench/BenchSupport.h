@@ -2,6 +2,7 @@
 
 #include "Dialogs.h"
 
+#include <QAbstractButton>
 #include <QList>
 #include <QString>
 #include <QWidget>
@@ -48,6 +49,12 @@ void destroyUnloaded();
 template <typename T> T* field(QWidget* window, const char* name)
 {
     return window->findChild<T*>(QString::fromLatin1(name));
+}
+
+// Clicks a window's button, as the operator does.
+inline void press(QWidget* window, const char* button)
+{
+    field<QAbstractButton>(window, button)->click();
 }
 
 // Sets up a headless application with every window registered, lets `registerAll` add the

@@ -2,8 +2,10 @@
 // through the member window, the old read-everything design, and SQLite alone.
 
 #include "BenchSupport.h"
+#include "Database.h"
 #include "Forms.h"
 #include "MemberGenerator.h"
+#include "MemberRecords.h"
 #include "NaiveRegister.h"
 #include "PageModel.h"
 #include "ProgramFolder.h"
@@ -130,7 +132,7 @@ void queryTalvio(benchmark::State& state, const QueryCase& query)
     typeCondition(window, query);
     qint64 found = 0;
     for (auto _ : state) {
-        window->Command6_Click();
+        press(window, "Command6");
         state.PauseTiming();
         found = field<QLineEdit>(window, "t9")->text().toLongLong();
         if (!dialogs().calls.isEmpty())
@@ -208,8 +210,10 @@ void phoneTalvio(benchmark::State& state)
 {
     xianshi* window = openWindow();
     field<QLineEdit>(window, "T4")->setText(kFreePhone);
+    // The check an add makes, as the store answers it; the window only reads the count.
+    Result<Database> db = Database::openProgramStore();
     for (auto _ : state)
-        window->CheckPhoneForAdd();
+        benchmark::DoNotOptimize(MemberRecords::countWithPhone(db.value(), kFreePhone).value());
     closeWindow(window);
 }
 

@@ -89,9 +89,7 @@ mail::mail(QWidget* parent) : Form(parent)
 void mail::Form_Load()
 {
     MailText.clear();
-    Result<Database> db = Database::openProgramStore();
-    Result<QString> text =
-        db ? AddressText::build(db.value()) : Result<QString>(Failure{db.error()});
+    Result<QString> text = Database::withProgramStore(AddressText::build);
     if (!text) {
         Dialogs::current().message(this, QStringLiteral("无法读取会员邮箱：") + text.error(),
                                    QStringLiteral("邮箱汇总"), Dialogs::Icon::Critical);

@@ -1,29 +1,11 @@
 #include "Listing.h"
 
 #include "Database.h"
+#include "MemberTable.h"
 
 #include <algorithm>
 
 namespace {
-
-const QString kColumns = QStringLiteral("user.id, user.xingming, user.xingbie, user.nianling, "
-                                        "user.dianhua, user.qq, user.youxiang, user.dizhi, "
-                                        "user.zhaopian");
-
-Member readMember(const QSqlQuery& row)
-{
-    Member m;
-    m.id = row.value(0).toLongLong();
-    m.xingming = row.value(1).toString();
-    m.xingbie = row.value(2).toString();
-    m.nianling = row.value(3).toString();
-    m.dianhua = row.value(4).toString();
-    m.qq = row.value(5).toString();
-    m.youxiang = row.value(6).toString();
-    m.dizhi = row.value(7).toString();
-    m.zhaopian = row.value(8).toString();
-    return m;
-}
 
 // The full list's count is kept by triggers; a store made elsewhere may lack that table.
 Result<qint64> countEveryone(const Database& db)
@@ -33,7 +15,7 @@ Result<qint64> countEveryone(const Database& db)
         return kept->value(0).toLongLong();
     Result<QSqlQuery> counted = db.run(QStringLiteral("SELECT count(*) FROM user"));
     if (!counted)
-        return Failure{counted.error()};
+        return counted.failure();
     return counted->next() ? counted->value(0).toLongLong() : 0;
 }
 
@@ -58,7 +40,7 @@ Result<Pager> Pager::open(const Database& db, Listing listing)
     if (listing.where.isEmpty()) {
         Result<qint64> count = countEveryone(db);
         if (!count)
-            return Failure{count.error()};
+            return count.failure();
         return Pager(std::move(listing), count.value());
     }
     if (!listing.countStatement.isEmpty()) {
@@ -71,7 +53,7 @@ Result<Pager> Pager::open(const Database& db, Listing listing)
         db.run(QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(listing.from, listing.where),
                listing.values);
     if (!counted)
-        return Failure{counted.error()};
+        return counted.failure();
     const qint64 count = counted->next() ? counted->value(0).toLongLong() : 0;
     return Pager(std::move(listing), count);
 }
@@ -118,7 +100,8 @@ QString Pager::statementFor(Step step) const
         break;
     }
     const bool descending = desc != (step == Step::Previous);
-    QString sql = QStringLiteral("SELECT ") + kColumns + QStringLiteral(" FROM ") + m_listing.from;
+    QString sql = QStringLiteral("SELECT ") + MemberTable::allColumns(QStringLiteral("user")) +
+                  QStringLiteral(" FROM ") + m_listing.from;
     if (!conditions.isEmpty())
         sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
     sql += QStringLiteral(" ORDER BY ") + key + (descending ? QStringLiteral(" DESC") : QString());
@@ -136,7 +119,7 @@ Result<QList<Member>> Pager::select(const Database& db, Step step, qint64 keyVal
     if (statement == m_statements.end()) {
         Result<QSqlQuery> prepared = db.prepare(statementFor(step));
         if (!prepared)
-            return Failure{prepared.error()};
+            return prepared.failure();
         statement = m_statements.insert(int(step), std::move(prepared).value());
     }
     QSqlQuery& query = statement.value();
@@ -145,11 +128,11 @@ Result<QList<Member>> Pager::select(const Database& db, Step step, qint64 keyVal
         values.append(keyValue);
     values.append(std::max<qint64>(offset, 0));
     if (Status done = db.execute(query, values); !done)
-        return Failure{done.error()};
+        return done.failure();
     QList<Member> rows;
     rows.reserve(kPageSize);
     while (query.next())
-        rows.append(readMember(query));
+        rows.append(MemberTable::read(query));
     query.finish(); // no read transaction stays open between page steps
     if (step == Step::Previous)
         std::reverse(rows.begin(), rows.end());

@@ -33,6 +33,7 @@ public:
     void Form_Load() override;
     void Form_Unload() override;
 
+private:
     // List and paging.
     void LoadList();
     void ShowData(qint64 intPage);
@@ -49,10 +50,6 @@ public:
     void ShowPhoto(QString& path);
     void Command9_Click();
     void Command10_Click();
-
-    // Shows page n and lets the page buttons go on from there.
-    void GoToPage(qint64 page);
-    qint64 currentPage() const { return intCurPage; }
 
     // Adding a member.
     void Command1_Click();
@@ -77,9 +74,7 @@ public:
     // Choosing a photo.
     void Command3_Click();
     void Command4_Click();
-    bool gridReady() const { return blnGridReady; }
 
-private:
     void buildDetailFrame();
     void buildPhotoFrame();
     void buildOperationFrame();

@@ -148,9 +148,9 @@ void xianshi::StorePhoto()
 void xianshi::InsertMember()
 {
     // The insert runs on a connection of its own, released when the add is done.
-    Result<Database> db = Database::openProgramStore();
-    Result<qint64> inserted = db ? MemberRecords::insert(db.value(), detailFields(), *stagedPhoto)
-                                 : Result<qint64>(Failure{db.error()});
+    Result<qint64> inserted = Database::withProgramStore([&](const Database& db) {
+        return MemberRecords::insert(db, detailFields(), *stagedPhoto);
+    });
     if (!inserted) {
         stagedPhoto.reset();
         Module1::PhotoSource = pickedForAdd; // the operator's pick stays for another try

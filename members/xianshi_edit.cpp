@@ -119,16 +119,13 @@ void xianshi::CheckPhoneForEdit()
         return;
     }
     // Which rows hold the number; the edited record may be one of them.
-    Result<QSqlQuery> holders =
-        db->run(QStringLiteral("SELECT id FROM user WHERE dianhua = ? LIMIT 2"), {T4->text()});
+    Result<QList<qint64>> holders = MemberRecords::phoneHolders(*db, T4->text());
     if (!holders) {
         Module1::PhoneTaken = QStringLiteral("1");
         reportFailure(holders.error());
         return;
     }
-    QList<qint64> ids;
-    while (holders->next())
-        ids.append(holders->value(0).toLongLong());
+    const QList<qint64>& ids = holders.value();
     if (ids.isEmpty()) {
         Module1::PhoneTaken.clear();
     } else if (ids.size() == 1 && ids.first() == t8->text().toLongLong()) {

@@ -89,14 +89,6 @@ void xianshi::ShowData(qint64 intPage)
     txtPageMsg->setText(QStringLiteral("%1/%2").arg(intPage).arg(rs->pageCount()));
 }
 
-void xianshi::GoToPage(qint64 page)
-{
-    if (!rs || page < 1 || page > rs->pageCount())
-        return;
-    intCurPage = page;
-    ShowData(intCurPage);
-}
-
 void xianshi::Command7_Click()
 {
     if (!rs || intCurPage <= 1)

@@ -10,7 +10,7 @@ Result<Verdict> verify(const Database& db, const QString& name, const QString& p
     Result<QSqlQuery> row = db.run(
         QStringLiteral("SELECT pasword FROM admin WHERE user = ? ORDER BY rowid LIMIT 1"), {name});
     if (!row)
-        return Failure{row.error()};
+        return row.failure();
     if (!row->next())
         return Verdict::NoSuchUser;
     const QString stored = row->value(0).toString();
@@ -21,11 +21,11 @@ Result<qint64> changePassword(const Database& db, const QString& name, const QSt
 {
     Result<QString> hashed = PasswordHash::hash(password);
     if (!hashed)
-        return Failure{hashed.error()};
+        return hashed.failure();
     Result<QSqlQuery> update = db.run(QStringLiteral("UPDATE admin SET pasword = ? WHERE user = ?"),
                                       {hashed.value(), name});
     if (!update)
-        return Failure{update.error()};
+        return update.failure();
     return static_cast<qint64>(update->numRowsAffected());
 }
 
@@ -33,12 +33,12 @@ Status add(const Database& db, const QString& name, const QString& password)
 {
     Result<QString> hashed = PasswordHash::hash(password);
     if (!hashed)
-        return Failure{hashed.error()};
+        return hashed.failure();
     if (Result<QSqlQuery> insert =
             db.run(QStringLiteral("INSERT INTO admin (user, pasword) VALUES (?, ?)"),
                    {name, hashed.value()});
         !insert)
-        return Failure{insert.error()};
+        return insert.failure();
     return {};
 }
 

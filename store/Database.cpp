@@ -133,7 +133,7 @@ Result<Database> Database::open(const QString& file)
             db->run(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
                                    "name IN ('admin', 'user')"));
         if (!tables)
-            return Failure{tables.error()};
+            return tables.failure();
         if (!tables->next() || tables->value(0).toInt() != 2)
             return Failure{QStringLiteral("数据库文件 %1 中缺少数据表 admin 或 user").arg(shown)};
     }
@@ -154,7 +154,7 @@ Result<Database> Database::create(const QString& file)
         return Failure{QStringLiteral("数据库文件 %1 无法使用：%2")
                            .arg(QDir::toNativeSeparators(file), pragmas.error())};
     if (Status made = Schema::create(db.value()); !made)
-        return Failure{made.error()};
+        return made.failure();
     return db;
 }
 
@@ -206,7 +206,7 @@ Result<QSqlQuery> Database::run(const QString& sql, const QVariantList& values) 
     if (!query)
         return query;
     if (Status done = execute(query.value(), values); !done)
-        return Failure{done.error()};
+        return done.failure();
     return query;
 }
 
@@ -231,18 +231,19 @@ Status Database::execute(QSqlQuery& query, const QVariantList& values) const
 Status Database::begin() const
 {
     if (Result<QSqlQuery> q = run(QStringLiteral("BEGIN IMMEDIATE")); !q)
-        return Failure{q.error()};
+        return q.failure();
     return {};
 }
 
 Status Database::commit() const
 {
     if (Result<QSqlQuery> q = run(QStringLiteral("COMMIT")); !q)
-        return Failure{q.error()};
+        return q.failure();
     return {};
 }
 
 void Database::rollback() const
 {
-    run(QStringLiteral("ROLLBACK"));
+    // Called on a path that already failed; a failed rollback ends the transaction all the same.
+    (void)run(QStringLiteral("ROLLBACK"));
 }

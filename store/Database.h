@@ -19,6 +19,16 @@ public:
     static Result<Database> open(const QString& file);
     // Opens the store in the program folder.
     static Result<Database> openProgramStore();
+    // Opens the program's store for one piece of work; a store that cannot be opened is the
+    // work's failure. The connection closes when the work is done.
+    template <typename Work> static auto withProgramStore(Work&& work)
+    {
+        using Outcome = decltype(work(std::declval<const Database&>()));
+        Result<Database> db = openProgramStore();
+        if (!db)
+            return Outcome(db.failure());
+        return work(db.value());
+    }
     // Creates a new store file with the schema; refuses a file that already exists.
     static Result<Database> create(const QString& file);
 

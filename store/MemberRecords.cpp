@@ -1,6 +1,7 @@
 #include "MemberRecords.h"
 
 #include "Database.h"
+#include "MemberTable.h"
 #include "PhotoFiles.h"
 #include "ProgramFolder.h"
 #include "SaveJournal.h"
@@ -18,9 +19,10 @@ std::function<void(SaveStep)> atStep;
 
 namespace {
 
-QVariantList columnValues(const Member& m, const QString& photo)
+QVariantList columnValues(Member m, const QString& photo)
 {
-    return {m.xingming, m.xingbie, m.nianling, m.dianhua, m.qq, m.youxiang, m.dizhi, photo};
+    m.zhaopian = photo;
+    return MemberTable::textValues(m);
 }
 
 Status photoFileIsFree(const Database& db, const QString& path, qint64 ownId)
@@ -30,7 +32,7 @@ Status photoFileIsFree(const Database& db, const QString& path, qint64 ownId)
     Result<QSqlQuery> owners = db.run(
         QStringLiteral("SELECT count(*) FROM user WHERE zhaopian = ? AND id <> ?"), {path, ownId});
     if (!owners)
-        return Failure{owners.error()};
+        return owners.failure();
     if (owners->next() && owners->value(0).toLongLong() > 0)
         return Failure{QStringLiteral("照片文件 %1 已是另一位会员的照片，为免覆盖，未作改动。"
                                       "请修改姓名或电话后再试")
@@ -51,7 +53,7 @@ Result<Written> writeWithPhoto(const Database& db, const QString& sql, const QVa
                                StagedPhoto& photo, bool isInsert, const QStringList& retired)
 {
     if (Status begun = db.begin(); !begun)
-        return Failure{begun.error()};
+        return begun.failure();
     Written written;
     Removal& outcome = written.outcome;
     qint64& rowId = written.rowId;
@@ -59,7 +61,7 @@ Result<Written> writeWithPhoto(const Database& db, const QString& sql, const QVa
         Result<QSqlQuery> statement = db.run(sql, values);
         if (!statement) {
             db.rollback();
-            return Failure{statement.error()};
+            return statement.failure();
         }
         outcome.rows = statement->numRowsAffected();
         if (outcome.rows <= 0) {
@@ -73,26 +75,26 @@ Result<Written> writeWithPhoto(const Database& db, const QString& sql, const QVa
     // never overwritten, only a file that no row names.
     if (Status free = photoFileIsFree(db, photo.target(), rowId); !free) {
         db.rollback();
-        return Failure{free.error()};
+        return free.failure();
     }
     Result<SaveJournal> journal = SaveJournal::write(db, rowId, values.mid(0, 8), photo, retired);
     if (!journal) {
         db.rollback();
-        return Failure{journal.error()};
+        return journal.failure();
     }
     if (testing::atStep)
         testing::atStep(testing::SaveStep::Noted);
     if (Status installed = photo.install(); !installed) {
         db.rollback();
         photo.undo();
-        return Failure{installed.error()};
+        return installed.failure();
     }
     if (testing::atStep)
         testing::atStep(testing::SaveStep::PhotoInstalled);
     if (Status committed = db.commit(); !committed) {
         db.rollback();
         photo.undo();
-        return Failure{committed.error()};
+        return committed.failure();
     }
     photo.keep();
     outcome.leftFiles = retirePhotoFiles(db, retired, photo.target());
@@ -106,19 +108,28 @@ Result<qint64> countWithPhone(const Database& db, const QString& telephone)
     Result<QSqlQuery> q =
         db.run(QStringLiteral("SELECT count(*) FROM user WHERE dianhua = ?"), {telephone});
     if (!q)
-        return Failure{q.error()};
+        return q.failure();
     return q->next() ? q->value(0).toLongLong() : 0;
+}
+
+Result<QList<qint64>> phoneHolders(const Database& db, const QString& telephone)
+{
+    Result<QSqlQuery> q =
+        db.run(QStringLiteral("SELECT id FROM user WHERE dianhua = ? LIMIT 2"), {telephone});
+    if (!q)
+        return q.failure();
+    QList<qint64> ids;
+    while (q->next())
+        ids.append(q->value(0).toLongLong());
+    return ids;
 }
 
 Result<qint64> insert(const Database& db, const Member& member, StagedPhoto& photo)
 {
-    Result<Written> written =
-        writeWithPhoto(db,
-                       QStringLiteral("INSERT INTO user (xingming, xingbie, nianling, dianhua, qq, "
-                                      "youxiang, dizhi, zhaopian) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
-                       columnValues(member, photo.target()), photo, true, {});
+    Result<Written> written = writeWithPhoto(db, MemberTable::insertStatement(),
+                                             columnValues(member, photo.target()), photo, true, {});
     if (!written)
-        return Failure{written.error()};
+        return written.failure();
     return written->outcome.rows > 0 ? written->rowId : 0;
 }
 
@@ -128,13 +139,9 @@ Result<Removal> update(const Database& db, const Member& member, StagedPhoto& ph
     QVariantList values = columnValues(member, photo.target());
     values.append(member.id);
     Result<Written> written =
-        writeWithPhoto(db,
-                       QStringLiteral("UPDATE user SET xingming = ?, xingbie = ?, nianling = ?, "
-                                      "dianhua = ?, qq = ?, youxiang = ?, dizhi = ?, zhaopian = ? "
-                                      "WHERE id = ?"),
-                       values, photo, false, retired);
+        writeWithPhoto(db, MemberTable::updateStatement(), values, photo, false, retired);
     if (!written)
-        return Failure{written.error()};
+        return written.failure();
     return written->outcome;
 }
 
@@ -142,7 +149,7 @@ Result<QString> storedPhoto(const Database& db, qint64 id)
 {
     Result<QSqlQuery> q = db.run(QStringLiteral("SELECT zhaopian FROM user WHERE id = ?"), {id});
     if (!q)
-        return Failure{q.error()};
+        return q.failure();
     return q->next() ? q->value(0).toString() : QString();
 }
 
@@ -180,7 +187,7 @@ Result<Removal> remove(const Database& db, qint64 id, const QStringList& photos)
 {
     Result<QSqlQuery> deleted = db.run(QStringLiteral("DELETE FROM user WHERE id = ?"), {id});
     if (!deleted)
-        return Failure{deleted.error()};
+        return deleted.failure();
     Removal removal;
     removal.rows = deleted->numRowsAffected();
     if (removal.rows <= 0)
@@ -201,7 +208,7 @@ Result<Removal> clear(const Database& db)
 {
     Result<QSqlQuery> deleted = db.run(QStringLiteral("DELETE FROM user"));
     if (!deleted)
-        return Failure{deleted.error()};
+        return deleted.failure();
     Removal removal;
     removal.rows = deleted->numRowsAffected();
     // The older file system matched "*.jpg" without regard to letter case; so does the clear.

@@ -3,6 +3,7 @@
 #include "Member.h"
 #include "Result.h"
 
+#include <QList>
 #include <QStringList>
 
 #include <functional>
@@ -16,6 +17,10 @@ namespace MemberRecords {
 
 // How many members have exactly this telephone.
 Result<qint64> countWithPhone(const Database& db, const QString& telephone);
+
+// The ids of the rows holding this telephone; two at most, which is enough to tell whether
+// only one record holds it.
+Result<QList<qint64>> phoneHolders(const Database& db, const QString& telephone);
 
 // Inserts the member with the staged photo as zhaopian; returns the new id.
 Result<qint64> insert(const Database& db, const Member& member, StagedPhoto& photo);

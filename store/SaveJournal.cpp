@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "MemberRecords.h"
+#include "MemberTable.h"
 #include "PhotoFiles.h"
 #include "StagedPhoto.h"
 
@@ -30,11 +31,10 @@ QString storeFolder(const Database& db)
 Result<bool> rowIsCommitted(const Database& db, const QJsonObject& note)
 {
     Result<QSqlQuery> q =
-        db.run(QStringLiteral("SELECT xingming, xingbie, nianling, dianhua, qq, youxiang, dizhi, "
-                              "zhaopian FROM user WHERE id = ?"),
+        db.run(QStringLiteral("SELECT %1 FROM user WHERE id = ?").arg(MemberTable::textColumns()),
                {note.value(QLatin1String("id")).toInteger()});
     if (!q)
-        return Failure{q.error()};
+        return q.failure();
     if (!q->next())
         return false;
     const QJsonArray columns = note.value(QLatin1String("columns")).toArray();
@@ -58,7 +58,7 @@ Status settle(const Database& db, const QJsonObject& note, SaveJournal::Recovery
     const QString backup = note.value(QLatin1String("backup")).toString();
     Result<bool> committed = rowIsCommitted(db, note);
     if (!committed)
-        return Failure{committed.error()};
+        return committed.failure();
     // The staged file gone means it had become the target, which no committed row names.
     const bool installed = !QFileInfo::exists(staged);
     bool clean = removeIfThere(staged);
@@ -96,7 +96,7 @@ Result<SaveJournal> SaveJournal::write(const Database& db, qint64 rowId,
     note.insert(QLatin1String("retired"), QJsonArray::fromStringList(retired));
     Result<QString> file = PhotoFiles::temporaryBeside(db.file(), QStringLiteral("save"));
     if (!file)
-        return Failure{file.error()};
+        return file.failure();
     QFile out(file.value());
     const QByteArray text = QJsonDocument(note).toJson(QJsonDocument::Compact);
     if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.flush()) {

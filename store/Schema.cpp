@@ -93,7 +93,7 @@ template <size_t N> Status runAll(const Database& db, const char* const (&statem
 {
     for (const char* statement : statements)
         if (Result<QSqlQuery> q = db.run(QString::fromUtf8(statement)); !q)
-            return Failure{q.error()};
+            return q.failure();
     return {};
 }
 
@@ -119,7 +119,7 @@ Status create(const Database& db)
             return made;
         if (Result<QSqlQuery> q = db.run(QStringLiteral("PRAGMA user_version = %1").arg(kVersion));
             !q)
-            return Failure{q.error()};
+            return q.failure();
         return {};
     });
 }

@@ -25,10 +25,10 @@ Result<StagedPhoto> StagedPhoto::stage(const QString& source, const QString& tar
 
     Result<QString> staged = PhotoFiles::temporaryBeside(target, QStringLiteral("new"));
     if (!staged)
-        return Failure{staged.error()};
+        return staged.failure();
     if (Status copied = PhotoFiles::copyAtomically(source, staged.value()); !copied) {
         QFile::remove(staged.value());
-        return Failure{copied.error()};
+        return copied.failure();
     }
     // The name the old target will be moved to is fixed now, so that a note of the save can name
     // it before anything is moved.

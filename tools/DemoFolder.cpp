@@ -53,7 +53,7 @@ Status create(const QString& folder, qint64 members)
     ProgramFolder::setRoot(folder);
     Result<Database> db = Database::create(ProgramFolder::databaseFile());
     if (!db)
-        return Failure{db.error()};
+        return db.failure();
     if (Status added = Accounts::add(db.value(), kOperator, kPassword); !added)
         return added;
     if (Status folders = PhotoFiles::prepareFolders(); !folders)
@@ -69,7 +69,7 @@ Status create(const QString& folder, qint64 members)
         const size_t shape = size_t(m.dianhua.right(2).toInt()) % std::size(sizes);
         const QColor ground = QColor::fromHsv(m.dianhua.right(3).toInt() % 360, 60, 230);
         if (Status saved = saveJpeg(portrait(sizes[shape], ground), path); !saved)
-            return Failure{saved.error()};
+            return saved.failure();
         return path;
     });
 }

@@ -72,8 +72,11 @@ void build(const QString& folder, qint64 members)
             });
         if (!made)
             fail(made.error());
-        db->run(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
-        db->run(QStringLiteral("ANALYZE"));
+        for (const QString& tidy :
+             {QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), QStringLiteral("ANALYZE")}) {
+            if (Result<QSqlQuery> done = db->run(tidy); !done)
+                fail(done.error());
+        }
     }
     ProgramFolder::setRoot(previousRoot);
     QFile ready(folder + QStringLiteral("/.complete"));

@@ -6,10 +6,9 @@
 #include "MemberGenerator.h"
 #include "MemberRecords.h"
 #include "PhotoFiles.h"
+#include "QueryCondition.h"
 #include "RecordFixture.h"
 #include "StagedPhoto.h"
-
-#include <QScopeGuard>
 
 #include <optional>
 
@@ -22,19 +21,10 @@ class tst_records : public QObject
 
     std::optional<TestFolder> folder; // a fresh one with a store and the default photo per test
     std::optional<Database> db;
-    // Files the program made beside the store or a photo and should have removed again.
+    // Notes of saves in hand, beside the store, that should be gone again.
     QStringList leftovers() const
     {
-        return QDir(folder->root()).entryList({".talvio-*"}, QDir::Files | QDir::Hidden) +
-               QDir(folder->path("照片")).entryList({".talvio-*"}, QDir::Files | QDir::Hidden);
-    }
-    // One row in one line, so a mismatch shows which member differs.
-    static QStringList lines(const QList<Member>& rows)
-    {
-        QStringList out;
-        for (const Member& m : rows)
-            out << rowOf(m).join('|');
-        return out;
+        return QDir(folder->root()).entryList({".talvio-*"}, QDir::Files | QDir::Hidden);
     }
     // The page as the plain statement gives it: the whole filtered, ordered list cut with OFFSET.
     QStringList offsetPage(const Listing& listing, qint64 page)
@@ -65,7 +55,6 @@ class tst_records : public QObject
             if (fault == "commit" && step == Step::PhotoInstalled)
                 db->run(QStringLiteral("ROLLBACK"));
         };
-        const auto done = qScopeGuard([] { MemberRecords::testing::atStep = nullptr; });
         if (isInsert)
             return MemberRecords::insert(*db, m, staged.value());
         Result<MemberRecords::Removal> changed =
@@ -78,11 +67,12 @@ private slots:
     void init()
     {
         folder.emplace();
+        Database::setLockWait(50); // for the locked store; no other test meets a lock
         prepareStore(*folder);
         db.emplace(folder->open());
         fault.clear();
     }
-    void cleanup() { db.reset(); }
+    void cleanup() { db.reset(), MemberRecords::testing::atStep = nullptr; }
 
     void insertAndUpdatePutRowAndPhotoInPlace()
     {
@@ -95,7 +85,6 @@ private slots:
         a.id = id.value();
         a.zhaopian = orphan;
         QCOMPARE(tableRows(*folder), (QList<QStringList>{rowOf(b), rowOf(a)}));
-        QCOMPARE(MemberRecords::storedPhoto(*db, a.id).value(), orphan);
         QCOMPARE(bytesOf(orphan), bytesOf(source));
         a.xingming = QStringLiteral("张三/丰"); // no folder of that name
         a.dizhi = QStringLiteral("x'); DROP TABLE user; -- \"路\" 100%_ C:\\照片");
@@ -136,7 +125,6 @@ private slots:
              "照片文件 %1 已是另一位会员的照片，为免覆盖，未作改动。请修改姓名或电话后再试"},
             {"update, photo cannot go in place", false, "install", noWrite},
             {"update, row cannot be committed", false, "commit", noCommit},
-            {"update, store locked", false, "locked", locked},
         };
         for (const auto& row : rows)
             QTest::newRow(row.tag) << row.isInsert << QString(row.fault) << QString(row.says);
@@ -156,13 +144,11 @@ private slots:
             m = fault == "taken" ? person("张三", "111") : person("王五", "555");
         m.nianling = QStringLiteral("31");
         this->fault = fault;
-        Database::setLockWait(50);
         std::optional<StoreLock> lock;
         if (fault == "locked")
             lock.emplace(*folder);
         const QString error = save(m, source, isInsert, {m.zhaopian}).error();
         lock.reset();
-        Database::setLockWait(2000);
         const QString named = fault == "locked" || fault == "commit"
                                   ? db->file()
                                   : PhotoFiles::memberPhotoPath(m.xingming, m.dianhua);
@@ -177,70 +163,94 @@ private slots:
     {
         const Member a = addMember(*folder, "张三", "111");
         const Member b = addMember(*folder, "李四", "222", "李四.JPG");
-        const Member c = addMember(*folder, "王五", "333");
         // The default photo lies outside the photo folder; a missing file is no error.
         Result<MemberRecords::Removal> removed = MemberRecords::remove(
             *db, a.id, {a.zhaopian, defaultPhoto(*folder), photoPath(*folder, "gone.jpg")});
         QVERIFY2(removed && removed->rows == 1 && removed->leftFiles.isEmpty(),
                  qPrintable(removed.error()));
-        QCOMPARE(tableRows(*folder), (QList<QStringList>{rowOf(b), rowOf(c)}));
+        QCOMPARE(tableRows(*folder), QList<QStringList>{rowOf(b)});
         // A row someone else deleted already: its files are not ours to judge.
         QCOMPARE(MemberRecords::remove(*db, a.id, {b.zhaopian})->rows, 0);
-        QCOMPARE(photoFiles(*folder), (QStringList{"李四.JPG", "王五-333.jpg"}));
+        QCOMPARE(photoFiles(*folder), QStringList{"李四.JPG"});
         // Clearing takes every row and every .jpg of the photo folder, in any letter case.
         for (const char* name : {"照片/x.Jpg", "照片/note.txt", "照片/无法显示/keep.jpg"})
             folder->makeJpeg(QString::fromUtf8(name));
         Result<MemberRecords::Removal> cleared = MemberRecords::clear(*db);
-        QVERIFY2(cleared && cleared->rows == 2 && cleared->leftFiles.isEmpty(),
+        QVERIFY2(cleared && cleared->rows == 1 && cleared->leftFiles.isEmpty(),
                  qPrintable(cleared.error()));
         QCOMPARE(tableRows(*folder), QList<QStringList>());
         QCOMPARE(photoFiles(*folder), (QStringList{"note.txt", "无法显示"}));
-        QVERIFY(QFile::exists(photoPath(*folder, "无法显示/keep.jpg")) &&
-                QFile::exists(defaultPhoto(*folder)));
+        QVERIFY(QFile::exists(defaultPhoto(*folder)));
     }
 
     void keysetPagesMatchOffsetPages_data()
     {
-        QTest::addColumn<QString>("where");
+        QTest::addColumn<QString>("where"); // the plain condition the pages must agree with
         QTest::addColumn<QVariantList>("values");
         QTest::addColumn<QString>("change"); // made to the store before it is filled
-        QTest::newRow("full list, newest first") << QString() << QVariantList() << QString();
+        QTest::addColumn<int>("field");      // a query's own listing for that condition, if any
+        QTest::newRow("full list, newest first") << QString() << QVariantList() << QString() << -1;
         QTest::newRow("full list, store without the kept total")
             << QString() << QVariantList()
-            << "DROP TRIGGER user_total_add;DROP TRIGGER user_total_remove;DROP TABLE user_total";
+            << "DROP TRIGGER user_total_add;DROP TRIGGER user_total_remove;DROP TABLE user_total"
+            << -1;
         QTest::newRow("full list, kept total without its row")
-            << QString() << QVariantList() << "DELETE FROM user_total";
-        QTest::newRow("men, ascending") << "xingbie = ?" << QVariantList{"男"} << QString();
+            << QString() << QVariantList() << "DELETE FROM user_total" << -1;
+        QTest::newRow("men, ascending") << "xingbie = ?" << QVariantList{"男"} << QString() << -1;
         // An OR must stay one condition when the pager adds its own.
         QTest::newRow("either condition")
-            << "xingbie = ? OR nianling = ?" << QVariantList{"女", "30"} << QString();
-        QTest::newRow("no match") << "xingming = ?" << QVariantList{"无此人"} << QString();
+            << "xingbie = ? OR nianling = ?" << QVariantList{"女", "30"} << QString() << -1;
+        QTest::newRow("no match") << "xingming = ?" << QVariantList{"无此人"} << QString() << -1;
+        using F = QueryCondition::Field;
+        for (const char* typed : {"男", "MALE", "male ", "", "无"})
+            QTest::addRow("gender %s", typed)
+                << "xingbie = ?" << QVariantList{QString::fromUtf8(typed)} << QString()
+                << int(F::Gender);
+        QTest::newRow("gender, counts not kept")
+            << "xingbie = ?" << QVariantList{"女"}
+            << "DROP TRIGGER user_gender_add;DROP TRIGGER user_gender_remove;DROP TRIGGER "
+               "user_gender_change;DROP TABLE user_gender_total"
+            << int(F::Gender);
+        // The address reads through the trigram index, which folds case more widely than LIKE.
+        for (const char* typed :
+             {"中山北路", "号。", "kin", "KING", "stre", "１２３", "12_", "山北%号", "\"a\""})
+            QTest::addRow("address %s", typed)
+                << "dizhi LIKE ?" << QVariantList{"%" + QString::fromUtf8(typed) + "%"} << QString()
+                << int(F::Address);
     }
     void keysetPagesMatchOffsetPages()
     {
         QFETCH(QString, where);
         QFETCH(QVariantList, values);
         QFETCH(QString, change);
+        QFETCH(int, field);
         for (const QString& sql : change.split(';', Qt::SkipEmptyParts))
             QVERIFY(db->run(sql));
-        // 140 members with gaps where some were deleted, and a few with ids far past 32 bits.
+        // 140 members and some odd genders and addresses, edited, with gaps where some were
+        // deleted, and a few with ids far past 32 bits.
         QVERIFY(MemberGenerator::insert(*db, 140, [](const Member& m) {
             return Result<QString>("/photos/" + m.dianhua + ".jpg");
         }));
+        const QVariantList genders = {"Male", "MALE", "male ", QVariant(), QString()};
+        const QVariantList odd = {
+            "\u212Aing Road", "king road", "KING RD",         "\u017Ftreet 1",        "１２３号",
+            "１２3号",        "ＫＩＮＧ",  "say \"a\" twice", "南京市中山北路12号。", QVariant()};
+        for (int i = 0; i < 30; ++i)
+            QVERIFY(db->run("INSERT INTO user (xingming, xingbie, dizhi) VALUES ('m', ?, ?)",
+                            {genders.at(i % 5), odd.at(i % 10)}));
         QVERIFY(db->run(
-            "DELETE FROM user WHERE id IN (1, 2, 15, 16, 17, 18, 19, 20, 21, 50, 99, 100, 101, "
-            "140)"));
-        for (qint64 id : {2147483648LL, 2147483649LL, 4294967296LL, 9007199254740993LL,
-                          9223372036854775806LL}) {
-            const Member m = MemberGenerator::make(id % 1000);
-            QVERIFY(db->run(
-                "INSERT INTO user (id, xingming, xingbie, nianling, dianhua, qq, youxiang, dizhi) "
-                "VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
-                {id, m.xingming, m.xingbie, m.nianling, QString::number(id), m.qq, m.youxiang,
-                 m.dizhi}));
-        }
-        const Listing what =
+            "UPDATE user SET xingbie = 'Female', dizhi = 'KING 中山北路1号' WHERE id % 9 = 0"));
+        QVERIFY(db->run("UPDATE user SET xingbie = NULL, dizhi = NULL WHERE id % 11 = 0"));
+        QVERIFY(db->run("DELETE FROM user WHERE id IN (1, 2, 15, 16, 17, 18, 19, 20, 21, 50, 99, "
+                        "100, 101, 140, 150)"));
+        QVERIFY(db->run("INSERT INTO user (id, xingming, xingbie, dizhi) VALUES (2147483648, 'a', "
+                        "'男', 'KING'), (4294967296, 'b', '女', NULL), (9007199254740993, 'c', "
+                        "'男', '中山北路'), (9223372036854775806, 'd', 'MALE', 'x')"));
+        const Listing plain =
             where.isEmpty() ? Listing::everyone() : Listing::matching(where, values);
+        const QString typed = values.value(0).toString().remove(QRegularExpression("^%|%$"));
+        const Listing what =
+            field < 0 ? plain : QueryCondition::listingFor(QueryCondition::Field(field), typed);
         Result<Pager> opened = Pager::open(*db, what);
         QVERIFY2(opened, qPrintable(opened.error()));
         Pager pager = std::move(opened).value();
@@ -249,7 +259,6 @@ private slots:
         const qint64 count = counted && counted->next() ? counted->value(0).toLongLong() : -1;
         QCOMPARE(pager.count(), count);
         QCOMPARE(pager.pageCount(), (count + 9) / 10);
-        QCOMPARE(pager.isEmpty(), count == 0);
         // Forward, back, forward again, then jumps, a page beyond the end and on from there.
         const qint64 last = pager.pageCount();
         QList<qint64> walk;
@@ -259,7 +268,10 @@ private slots:
              << 1;
         for (qint64 page : std::as_const(walk)) {
             Result<QList<Member>> rows = pager.fetch(*db, page);
-            QVERIFY2(rows && lines(rows.value()) == offsetPage(what, page),
+            QStringList got;
+            for (const Member& m : rows ? rows.value() : QList<Member>())
+                got << rowOf(m).join('|');
+            QVERIFY2(rows && got == offsetPage(plain, page),
                      qPrintable(QStringLiteral("page %1 of %2").arg(page).arg(last)));
         }
     }

@@ -245,7 +245,8 @@ private slots:
                         "100, 101, 140, 150)"));
         QVERIFY(db->run("INSERT INTO user (id, xingming, xingbie, dizhi) VALUES (2147483648, 'a', "
                         "'男', 'KING'), (4294967296, 'b', '女', NULL), (9007199254740993, 'c', "
-                        "'男', '中山北路'), (9223372036854775806, 'd', 'MALE', 'x')"));
+                        "'男', '中山北路'), (9007199254740994, 'e', '男', 'king'), "
+                        "(9223372036854775806, 'd', 'MALE', 'x')"));
         const Listing plain =
             where.isEmpty() ? Listing::everyone() : Listing::matching(where, values);
         const QString typed = values.value(0).toString().remove(QRegularExpression("^%|%$"));

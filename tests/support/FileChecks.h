@@ -50,3 +50,15 @@ inline QByteArray randomBytes(qsizetype size)
         byte = static_cast<char>(generator.bounded(256));
     return bytes;
 }
+
+// A path as messages show it to the operator.
+inline QString shownPath(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// The message with each "%1" standing for `path` as the operator sees it.
+inline QString withPath(QString message, const QString& path)
+{
+    return message.replace(QStringLiteral("%1"), shownPath(path));
+}

@@ -62,6 +62,7 @@ void TestMembersQuery::condition_data()
     add("two Chinese characters", "", {"T7", "大街"}, {5});
     add("two characters beyond the basic plane", "", {"T7", "𠮷野"}, {6});
     add("indexed run, non-ASCII case differs", "", {"T7", "üller"}, {7});
+    add("indexed run of non-ASCII letters only", "", {"T7", "åäö"}, {7});
     add("indexed run with a quote", "", {"T7", "o'brien"}, {12});
     add("percent alone", "", {"T7", "%"}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
     add("underscore alone", "", {"T7", "_"}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12});
@@ -110,8 +111,8 @@ void TestMembersQuery::condition()
          "南京市鼓楼区中山路1号"},
         {"王伟", "男", "40", "13900000005", "555005", "w@x.cn", "上海市浦东新区建设大街8号"},
         {"张敏", "", "41", "13900000006", "555006", "z@x.cn", "山𠮷野路3号"},
-        {"Jürgen", "男", "42", "13900000007", "555007", "j@x.cn", "Müllerstraße 1"},
-        {"Anna", "女", "43", "13900000008", "555008", "a@x.cn", "MÜLLERSTRASSE 2"},
+        {"Jürgen", "男", "42", "13900000007", "555007", "j@x.cn", "Müllerstraße 1, åäö"},
+        {"Anna", "女", "43", "13900000008", "555008", "a@x.cn", "MÜLLERSTRASSE 2, ÅÄÖ"},
         {"Ben", "男", "44", "13900000009", "555009", "b@x.cn", "100% Pure Lane"},
         {" ", "女", "20", "13900000010", "555010", "", ""},
         {"刘洋", "男", "45", "13900000011", "555011", "l@x.cn", "under_score boulevard"},

@@ -42,7 +42,6 @@ void xianshi::Command6_Click()
         LoadList();
         return;
     }
-    discardListing();
     using QueryCondition::Field;
     // The first field holding any text at all is the condition, blanks included.
     const std::pair<Field, QString> candidates[] = {
@@ -68,6 +67,8 @@ void xianshi::Command6_Click()
         Module1::intCondCount = 0;
         return;
     }
+    // Only a condition that will run gives up the list shown, so a refused one leaves it paging.
+    discardListing();
     RunQuery(QueryCondition::listingFor(condition.first, condition.second));
     Module1::intCondCount = 0;
 }

@@ -71,7 +71,8 @@ Member make(qint64 number)
     m.xingbie = (h >> 32) % 2 ? QStringLiteral("男") : QStringLiteral("女");
     m.nianling = QString::number(16 + (h >> 34) % 60);
     // 1 followed by ten digits that encode the number itself: unique for any count we make.
-    m.dianhua = QStringLiteral("1%1").arg(qulonglong(3000000000LL + number), 10, 10, QChar(u'0'));
+    // Unsigned, so that a number near the largest id wraps instead of overflowing.
+    m.dianhua = QStringLiteral("1%1").arg(3000000000ULL + qulonglong(number), 10, 10, QChar(u'0'));
     m.qq = QString::number(10000 + (h >> 20) % 900000000);
     if ((h >> 40) % 7 != 0)
         m.youxiang = QStringLiteral("m%1@%2").arg(number).arg(pick(kMailHosts, h >> 44));

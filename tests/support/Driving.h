@@ -1,6 +1,8 @@
 #pragma once
 
 #include "Dialogs.h"
+#include "Form.h"
+#include "Forms.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -57,6 +59,19 @@ inline void typeText(QWidget* box, const QString& text)
 template <typename T> T* findIn(QWidget* window, const char* name)
 {
     return window ? window->findChild<T*>(QLatin1String(name)) : nullptr;
+}
+
+// A real click on a control found by name.
+inline void press(QWidget* window, const char* name)
+{
+    QWidget* control = findIn<QWidget>(window, name);
+    QVERIFY2(control, name);
+    QTest::mouseClick(control, Qt::LeftButton);
+}
+
+inline Form* loadedForm(const QString& name)
+{
+    return Forms::instance().find(name);
 }
 
 // Types a name and a password into the sign-in window and presses "登陆".

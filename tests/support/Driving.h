@@ -3,9 +3,11 @@
 #include "Dialogs.h"
 #include "Form.h"
 #include "Forms.h"
+#include "Module1.h"
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -61,17 +63,27 @@ template <typename T> T* findIn(QWidget* window, const char* name)
     return window ? window->findChild<T*>(QLatin1String(name)) : nullptr;
 }
 
-// A real click on a control found by name.
+// A real click on a control found by name; the operator can only click what is on screen.
 inline void press(QWidget* window, const char* name)
 {
     QWidget* control = findIn<QWidget>(window, name);
-    QVERIFY2(control, name);
+    QVERIFY2(control && control->isVisible(), name);
     QTest::mouseClick(control, Qt::LeftButton);
 }
 
 inline Form* loadedForm(const QString& name)
 {
     return Forms::instance().find(name);
+}
+
+// The names of the loaded windows, sorted; one that is not on screen says so.
+inline QStringList loadedNames()
+{
+    QStringList names;
+    for (Form* form : Forms::instance().loaded())
+        names << form->objectName() + (form->isVisible() ? QString() : QStringLiteral(" (hidden)"));
+    names.sort();
+    return names;
 }
 
 // Types a name and a password into the sign-in window and presses "登陆".
@@ -97,4 +109,20 @@ inline QStringList signInStateMismatches(QWidget* window, bool signedIn)
             wrong.append(name);
     }
     return wrong;
+}
+
+// The sign-in window as the operator finds it, and whom the program holds as signed in:
+// "signed in" or "signing in", name box, password box, selected name, focus, user, password.
+inline QString signInState(QWidget* window)
+{
+    const QString state =
+        signInStateMismatches(window, true).isEmpty()    ? QStringLiteral("signed in")
+        : signInStateMismatches(window, false).isEmpty() ? QStringLiteral("signing in")
+                                                         : QStringLiteral("half");
+    auto* text1 = findIn<QLineEdit>(window, "Text1");
+    QWidget* focus = window->focusWidget();
+    return QStringLiteral("%1|%2|%3|%4|%5|%6|%7")
+        .arg(state, text1->text(), findIn<QLineEdit>(window, "Text2")->text(),
+             text1->selectedText(), focus ? focus->objectName() : QString(), Module1::varLoginUser,
+             Module1::varLoginPwd);
 }

@@ -18,14 +18,6 @@ using WindowChecks::settle;
 
 namespace {
 
-QStringList loadedNames()
-{
-    QStringList names;
-    for (Form* form : Forms::instance().loaded())
-        names << form->objectName();
-    return names;
-}
-
 // What "显示所有邮箱" puts into the box.
 QString shownAddresses(Form* window)
 {
@@ -140,12 +132,12 @@ private slots:
 
         // The hint under the box sends the operator to the 163 webmail; both support links to the
         // maker's page.
-        QStringList opened;
-        for (const ScriptedDialogs::Call& call : dialogs->calls)
-            opened << call.kind + u' ' + call.text;
-        QCOMPARE(opened, (QStringList{u"openUrl https://mail.163.com/"_s,
-                                      u"openUrl https://www.oldmere-studio.cn/"_s,
-                                      u"openUrl https://www.oldmere-studio.cn/"_s}));
+        const auto link = [](const char* url) {
+            return Shown{u"openUrl"_s, QString(url), {}};
+        };
+        QCOMPARE(shown(dialogs.get()), (QList<Shown>{link("https://mail.163.com/"),
+                                                     link("https://www.oldmere-studio.cn/"),
+                                                     link("https://www.oldmere-studio.cn/")}));
     }
 
     void unreadableStoreIsReported_data()
@@ -176,9 +168,6 @@ private slots:
         // panel.
         QCOMPARE(snapshot(folder->root()), files);
         QCOMPARE(shownAddresses(window), QString());
-        press(window, "Command4");
-        QCOMPARE(dialogs->calls.size(), 2);
-        QCOMPARE(dialogs->calls.last().kind, u"openUrl"_s);
         press(window, "Command3");
         settle();
         QCOMPARE(loadedNames(), QStringList{u"admin1"_s});
@@ -189,10 +178,6 @@ private slots:
         QString text;
         for (int i = 0; i < 200000; ++i)
             text += (i % 3 ? u"member%1@163.com;"_s : u"会员%1@例子.中国;"_s).arg(i);
-        AddressBox shortBox;
-        shortBox.setText(u"a@b.cn;;c@d.cn;"_s);
-        QCOMPARE(shortBox.toPlainText(), u"a@b.cn;;c@d.cn;"_s);
-
         AddressBox box;
         box.setText(text);
         QCOMPARE(box.text(), text);

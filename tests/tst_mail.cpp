@@ -86,10 +86,9 @@ private slots:
         QCOMPARE(box->toPlainText(), QString());
         // Whatever the box held is replaced, and a second press leaves one copy.
         typeText(box, u"typed by hand"_s);
-        for (int pressed = 1; pressed <= 2; ++pressed) {
-            QCOMPARE(shownAddresses(window), text);
-            QCOMPARE(box->toPlainText(), text);
-        }
+        QCOMPARE(shownAddresses(window), text);
+        QCOMPARE(shownAddresses(window), text);
+        QCOMPARE(box->toPlainText(), text);
         QCOMPARE(dialogs->calls.size(), 0);
     }
 

@@ -4,14 +4,20 @@
 #include "Form.h"
 #include "Forms.h"
 #include "Module1.h"
+#include "PhotoBox.h"
+#include "TestFolder.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTest>
+
+#include <algorithm>
 
 // What a window showed through the dialogs, in a form QCOMPARE compares and prints.
 struct Shown
@@ -126,3 +132,61 @@ inline QString signInState(QWidget* window)
              text1->selectedText(), focus ? focus->objectName() : QString(), Module1::varLoginUser,
              Module1::varLoginPwd);
 }
+
+// Signs in as admin / Abc123; returns the sign-in window, or the panel window reached after
+// leaving through the member window.
+inline Form* signedInOn(const QString& form)
+{
+    Form* window = Forms::instance().show(QStringLiteral("admin"));
+    signInThrough(window, QStringLiteral("admin"), QStringLiteral("Abc123"));
+    if (form == QLatin1String("admin"))
+        return window;
+    press(window, "c1");
+    Forms::instance().unload(loadedForm(QStringLiteral("xianshi")));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return Forms::instance().show(QStringLiteral("admin1"));
+}
+
+// The password change window as "修改口令" opens it for the signed-in operator.
+struct ChangeWindow
+{
+    Form* form = nullptr;
+    QLineEdit* boxes[3] = {}; // the old password, then the array of two new ones by their index
+
+    ChangeWindow(const QString& user, const QString& password)
+    {
+        Module1::varLoginUser = user;
+        Module1::varLoginPwd = password;
+        form = Forms::instance().show(QStringLiteral("mimaxiugai"));
+        boxes[0] = findIn<QLineEdit>(form, "t1");
+        for (QLineEdit* box : form->findChildren<QLineEdit*>(QStringLiteral("txtNewPWD")))
+            boxes[1 + qBound(0, box->property("index").toInt(), 1)] = box;
+    }
+    // The three boxes, which has the focus, and what the first new one has selected.
+    QString state() const
+    {
+        const auto focus = std::find(boxes, boxes + 3, form->focusWidget()) - boxes;
+        return QStringList{boxes[0]->text(), boxes[1]->text(), boxes[2]->text()}.join(
+                   QLatin1Char('|')) +
+               QStringLiteral("|focus %1|").arg(focus) + boxes[1]->selectedText();
+    }
+    void save(const QStringList& typed) const
+    {
+        for (int i = 0; i < 3; ++i)
+            typeText(boxes[i], typed.value(i));
+        press(form, "Command1");
+    }
+};
+
+// The default photo window with its picture box.
+struct PhotoWindow
+{
+    QPointer<Form> form = Forms::instance().show(QStringLiteral("tiantu"));
+    PhotoBox* box = findIn<PhotoBox>(form, "Picture1");
+
+    void pick(DialogScript& dialogs, const QString& file) const
+    {
+        dialogs->files.append(file); // an empty name cancels
+        press(form, "Command1");
+    }
+};

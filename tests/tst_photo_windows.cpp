@@ -77,12 +77,10 @@ private slots:
         row("portrait fills the height", {300, 600}, memberBox, {393.75, 0, 1387.5, 2775});
         // 87 x 111 is 2175 x 2775 divided by 25.
         row("box proportions fill the box", {87, 111}, memberBox, {0, 0, 2175, 2775});
-        row("single pixel is enlarged", {1, 1}, {100, 50}, {25, 0, 50, 50});
         row("larger than the box shrinks", {4000, 1000}, {200, 100}, {0, 25, 200, 50});
         row("thin strip stays in the box", {10000, 1}, {100, 100}, {0, 49.995, 100, 0.01});
         row("picture without width", {0, 300}, memberBox);
         row("picture without height", {400, 0}, memberBox);
-        row("null picture", QSizeF(), memberBox);
         row("negative picture", {-400, -300}, memberBox);
         row("box without width", {400, 300}, {0, 2775});
         row("box without height", {400, 300}, {2175, 0});
@@ -167,7 +165,6 @@ private slots:
         const QString templates = ProgramFolder::templateFolder();
         const QByteArray oldBytes = bytesOf(folder.makeDefaultPhoto());
         PhotoWindow w;
-        QVERIFY(w.box);
         const QSize inner = w.box->innerSize();
         size = size.isEmpty() && size.isValid() ? inner * 2 : size;
         QString file;

@@ -28,7 +28,7 @@ Member stored(const TestFolder& folder, qint64 id, bool odd = false)
     const QStringList v =
         QStringLiteral("  Tom O'Neil |未知|二十|o'neil;%@a.cn|朝阳区\n人民路1号 3室").split(u'|');
     if (odd)
-        m = Member{id, v[0], v[1], v[2], ' ' + m.dianhua, {}, v[3], v[4]};
+        m = Member{id, v[0], v[1], v[2], ' ' + m.dianhua, {}, v[3], v[4], {}};
     m.zhaopian = folder.makeJpeg(PhotoFiles::memberPhotoPath(m.xingming, m.dianhua));
     addRow(folder, m);
     return m;

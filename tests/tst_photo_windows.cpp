@@ -43,7 +43,9 @@ void checkNames(const ScriptedDialogs::Call& call, const QString& file)
 // The window's refusal of a file that is no picture: it names the file and says it was not taken.
 void checkRefusal(const ScriptedDialogs::Call& call, const QString& file)
 {
-    QCOMPARE(described(call), described({call.kind, call.text, kHint, Dialogs::Icon::Critical}));
+    QCOMPARE(described(call),
+             described(
+                 {call.kind, call.text, kHint, Dialogs::Icon::Critical, Dialogs::Buttons::Ok, {}}));
     checkNames(call, file);
     QVERIFY2(call.text.endsWith(u"\n未选用此文件。"_s), qPrintable(call.text));
 }

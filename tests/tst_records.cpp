@@ -53,7 +53,7 @@ class tst_records : public QObject
             if (fault == "install" && step == Step::Noted)
                 QFile::remove(staged->staged());
             if (fault == "commit" && step == Step::PhotoInstalled)
-                db->run(QStringLiteral("ROLLBACK"));
+                db->rollback();
         };
         if (isInsert)
             return MemberRecords::insert(*db, m, staged.value());

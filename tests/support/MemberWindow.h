@@ -11,6 +11,7 @@
 #include "MemberGenerator.h"
 #include "PhotoBox.h"
 #include "PhotoFiles.h"
+#include "RecordFixture.h"
 #include "TestFolder.h"
 
 #include <QAbstractItemModel>
@@ -47,21 +48,7 @@ inline void addMembers(const TestFolder& folder, qint64 count)
 // One row exactly as given; an id above 0 is written as the row's id.
 inline void addRow(const TestFolder& folder, const Member& m)
 {
-    Database db = folder.open();
-    const QVariantList values = {m.xingming, m.xingbie,  m.nianling, m.dianhua,
-                                 m.qq,       m.youxiang, m.dizhi,    m.zhaopian};
-    const QString columns =
-        QStringLiteral("xingming, xingbie, nianling, dianhua, qq, youxiang, dizhi, zhaopian");
-    const Result<QSqlQuery> q =
-        m.id > 0
-            ? db.run(QStringLiteral("INSERT INTO user (id, %1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                         .arg(columns),
-                     QVariantList{m.id} + values)
-            : db.run(QStringLiteral("INSERT INTO user (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
-                         .arg(columns),
-                     values);
-    if (!q)
-        qFatal("cannot add row: %s", qPrintable(q.error()));
+    RecordTests::insertRow(folder, m);
 }
 
 inline void removeRows(const TestFolder& folder, const QList<qint64>& ids)

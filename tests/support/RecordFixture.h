@@ -24,6 +24,9 @@ namespace RecordTests {
 // A member with every field filled, as an operator would type it.
 Member person(const QString& name, const QString& telephone);
 
+// One row exactly as given; an id above 0 is written as the row's id. Answers the row's id.
+qint64 insertRow(const TestFolder& folder, const Member& member);
+
 // Adds a member with a photo of its own in "照片", under its conventional file name unless
 // `photoFile` names another; an id above 0 is kept.
 Member addMember(const TestFolder& folder, const QString& name, const QString& telephone,

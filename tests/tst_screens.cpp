@@ -14,9 +14,12 @@
 #include <QCameraDevice>
 #include <QDir>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QMediaDevices>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyleOptionButton>
+#include <QTableView>
 #include <QVector3D>
 
 #include <optional>
@@ -143,6 +146,21 @@ class TestScreens : public QObject
                 font.family() != QFontInfo(Fonts::song(9)).family())
                 problems << said(c, " is in ", font.family());
             checkText(c, problems);
+            if (auto* grid = qobject_cast<QTableView*>(c)) {
+                QHeaderView* h = grid->horizontalHeader();
+                const QFontMetrics m = h->fontMetrics();
+                bool whole =
+                    !grid->horizontalScrollBar()->isVisible() && h->height() >= m.height() &&
+                    (h->model()->rowCount() < 10 || !grid->verticalScrollBar()->isVisible());
+                // The id and photo columns are kept practically invisible on purpose.
+                for (int i = 0; i < h->count(); ++i)
+                    whole &= h->sectionSize(i) < Twips::toPixels(100) ||
+                             m.horizontalAdvance(
+                                 h->model()->headerData(i, Qt::Horizontal).toString().trimmed()) <=
+                                 h->sectionSize(i) - 4;
+                if (!whole)
+                    problems << said(grid, " does not show a page with its captions whole");
+            }
         }
         QVERIFY2(problems.isEmpty(), qPrintable(file + u'\n' + problems.join(u'\n')));
     }

@@ -114,6 +114,7 @@ public:
     WatchScript();
     ~WatchScript();
     WatchingDialogs* operator->() { return m_script; }
+    WatchingDialogs& get() { return *m_script; }
 
 private:
     WatchingDialogs* m_script;

@@ -116,7 +116,7 @@ private slots:
         // The full list again, the new member on top, the fields and the status line emptied.
         QCOMPARE(w.t9->text() + ' ' + w.txtPageMsg->text(), u"13 1/2"_s);
         QCOMPARE(w.shownIds(), storedIdsNewestFirst(*folder).mid(0, 10));
-        QCOMPARE(w.fields(), clearedFields());
+        QCOMPARE(w.fields(), kCleared);
         QCOMPARE(w.lss->text(), QString());
         QVERIFY(w.photo->isEmpty());
         QCOMPARE(Module1::InputChecked + Module1::PhotoSource, QString());
@@ -170,7 +170,7 @@ private slots:
         QCOMPARE(changes(before), QStringList());
         // A refused add keeps what was typed but the telephone, and the pick; an edit drops both.
         typed[4].clear();
-        QCOMPARE(w.fields(), edit ? clearedFields() : typed);
+        QCOMPARE(w.fields(), edit ? kCleared : typed);
         if (!edit)
             QCOMPARE(w.form->focusWidget(), static_cast<QWidget*>(w.T4));
         QCOMPARE(Module1::PhotoSource, edit ? QString() : picked);
@@ -340,7 +340,7 @@ void TestMembersSave::editMovesPhotoWithNameAndTelephone()
     QCOMPARE(tableRows(*folder).size(), before.rows.size());
     QCOMPARE(photoFiles(*folder), swapped(before.files, u"李四-222.jpg"_s, fileName));
     QCOMPARE(bytesOf(row[8]), ownBytes);
-    QCOMPARE(w.fields(), clearedFields());
+    QCOMPARE(w.fields(), kCleared);
     QCOMPARE(w.t9->text() + ' ' + w.txtPageMsg->text(), u"15 1/2"_s);
     QCOMPARE(w.lss->text(), QString());
     QCOMPARE(Module1::RecordPhoto + Module1::PhotoChosen, QString());

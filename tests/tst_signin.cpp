@@ -27,14 +27,13 @@
 
 using namespace Qt::StringLiterals;
 using namespace MemberTests;
+using RecordTests::bytesOf, RecordTests::insertRow, WindowChecks::settle;
 using RecordTests::line, RecordTests::photoFiles, RecordTests::summaries;
-using WindowChecks::bytesOf, WindowChecks::settle, WindowChecks::writeBytes;
 constexpr auto kCritical = Dialogs::Icon::Critical;
 const QString kChanged = line(u"口令已被成功修改！"_s, u"修改口令"_s, Dialogs::Icon::Information);
 const QString kWrongOld = line(u"旧密码错误"_s, u"修改口令"_s, kCritical);
 const QString kSaved = line(u"会员默认照片保存成功"_s, u"系统提示"_s);
 const QString kMakerPage = line(u"https://www.oldmere-studio.cn/"_s, {}); // a link opened
-const QStringList kCleared = {{}, {}, kPickGender, {}, {}, {}, {}, {}};
 const QString kTooMany = QStringLiteral("条件过多请选择单一条件进行查询");
 const QString kNoCondition = QStringLiteral("请输入一个查询条件进行查询");
 const QString kNothing = QStringLiteral("没有相关信息");
@@ -117,7 +116,7 @@ class tst_signin : public QObject
                      call.buttons == Dialogs::Buttons::Ok &&
                      call.text.contains(QDir::toNativeSeparators(file)) &&
                      call.text.endsWith(refusal ? u"\n未选用此文件。"_s : QString()),
-                 qPrintable(WindowChecks::described(call)));
+                 qPrintable(call.title + u" | "_s + call.text));
     }
     // What "显示所有邮箱" puts into the box.
     static QString shownAddresses(Form* window)
@@ -148,7 +147,7 @@ class tst_signin : public QObject
         if (odd)
             m = Member{id, v[0], v[1], v[2], ' ' + m.dianhua, {}, v[3], v[4], {}};
         m.zhaopian = folder->makeJpeg(PhotoFiles::memberPhotoPath(m.xingming, m.dianhua));
-        addRow(*folder, m);
+        insertRow(*folder, m);
         return m;
     }
     // The count and the page line.
@@ -216,7 +215,7 @@ private slots:
         QFETCH(QString, store);
         Form* window = Forms::instance().show(u"admin"_s);
         const QString file = breakStore(store);
-        const QByteArray bytes = readFile(file);
+        const QByteArray bytes = bytesOf(file);
 
         QTest::keyClick(findIn(window, "Text1"), Qt::Key_Return); // signs nobody in
         signInThrough(window, name, password);
@@ -237,7 +236,7 @@ private slots:
                          said.takeFirst().endsWith(u" |  | icon 0 | buttons 0"_s),
                      qPrintable(said.join(u'\n')));
         QCOMPARE(said, message.isEmpty() ? QStringList() : QStringList{message});
-        QCOMPARE(readFile(file), bytes);
+        QCOMPARE(bytesOf(file), bytes);
         QCOMPARE(QFileInfo::exists(file), store != "missing"_L1);
         // Every attempt is answered, Return and Enter in the password box too.
         if (!message.isEmpty()) {
@@ -477,7 +476,7 @@ private slots:
         row("text", "x.jpg", {}, "refused", "not a picture at all\n");
         TestFolder scratch; // Qt draws a JPEG without its end without complaint
         row("JPEG without its end", "x.jpg", {}, "refused",
-            readFile(scratch.makeJpeg(u"cut.jpg"_s, {300, 200})).chopped(2));
+            bytesOf(scratch.makeJpeg(u"cut.jpg"_s, {300, 200})).chopped(2));
         row("picked file deleted", "photo.jpg", {400, 300}, "deleted");
         row("template folder is a file", "photo.jpg", {400, 300}, "in the way");
         row("template folder read-only", "photo.jpg", {400, 300}, "read-only");
@@ -495,7 +494,7 @@ private slots:
         if (size.isValid())
             file = folder->makeJpeg(u"picked/"_s + name, size, Qt::red);
         else if (!name.isEmpty())
-            QVERIFY(writeBytes(file = folder->path(name), bytes));
+            writeFile(file = folder->path(name), bytes);
 
         pick(file);
 
@@ -525,7 +524,8 @@ private slots:
         if (outcome == "deleted"_L1)
             QVERIFY(QFile::remove(named = file));
         if (outcome == "in the way"_L1)
-            QVERIFY(QDir(templates).removeRecursively() && writeBytes(templates, "in the way"));
+            QVERIFY(QDir(templates).removeRecursively());
+        writeFile(templates, "in the way");
         if (outcome == "read-only"_L1 && !readOnly.emplace(templates).effective())
             QSKIP("permissions do not bind this user");
         dialogs->clear();
@@ -554,7 +554,7 @@ private slots:
     {
         if (!QMediaDevices::videoInputs().isEmpty())
             QSKIP("this machine has a video input; this test is about a machine without one");
-        addMembers(*folder, 3);
+        RecordTests::addGenerated(*folder, 3);
         Form* members = Forms::instance().show(u"xianshi"_s);
         int stale = 0; // left over from an earlier load; every load decides afresh
         Module1::hCapWnd = &stale;
@@ -608,7 +608,7 @@ private slots:
             Member m = RecordTests::person(u"会员%1"_s.arg(i), u"1380000%1"_s.arg(i));
             m.id = addresses.at(i).section(u'=', -2, -2).toLongLong();
             m.youxiang = addresses.at(i).section(u'=', -1);
-            addRow(*folder, m);
+            insertRow(*folder, m);
         }
         QVERIFY(folder->open().run(u"UPDATE user SET youxiang = NULL WHERE youxiang = '<NULL>'"_s));
         breakStore(store);
@@ -637,7 +637,7 @@ private slots:
 
     void addressesFromTheMemberWindowAndBack()
     {
-        addMembers(*folder, 25);
+        RecordTests::addGenerated(*folder, 25);
         Window members = openWindow();
         members.click("Command8");
         members.select(1);
@@ -651,7 +651,7 @@ private slots:
         // The addresses are read when the window loads.
         Member late = RecordTests::person(u"后来者"_s, u"13811112222"_s);
         late.youxiang = u"late@163.com"_s;
-        addRow(*folder, late);
+        insertRow(*folder, late);
         QCOMPARE(shownAddresses(loaded(u"mail"_s)), before);
         press(loaded(u"mail"_s), "Command4");
         press(loaded(u"mail"_s), "Label6");
@@ -779,7 +779,7 @@ private slots:
             QCOMPARE(w.fields(), kCleared);
         }
         // Members added meanwhile show with "会员列表", which clears the status line.
-        addMembers(*folder, 3);
+        RecordTests::addGenerated(*folder, 3);
         w.click("Command11");
         QCOMPARE(w.lss->text(), QString());
         checkFullListBack(w);
@@ -840,7 +840,7 @@ private slots:
                              : photo.startsWith(QStringLiteral("照片/")) ? folder->path(photo)
                                                                          : photo;
         const Member m{1, name, "女", "30", phone, {}, {}, {}, path};
-        addRow(*folder, m);
+        insertRow(*folder, m);
         if (!bytes.isNull())
             writeFile(broken == QLatin1String("own") ? m.zhaopian : defaultPhoto, bytes);
         if (broken == QLatin1String("default missing"))
@@ -881,7 +881,7 @@ private slots:
             QCOMPARE(bytesOf(file), defaultBytes);
             QCOMPARE(w.photo->lastTarget(), FitPhoto(QSizeF(60, 30), QSizeF(w.photo->innerSize())));
         }
-        QCOMPARE(storedPhoto(*folder, 1), m.zhaopian);
+        QCOMPARE(RecordTests::tableRow(*folder, 1).value(8), m.zhaopian);
 
         // Another cell of the row: the repaired file is found only under the path the row names.
         const QStringList first = summaries(dialogs->calls);
@@ -964,8 +964,8 @@ private slots:
               "刘洋|男|45|13900000011|555011|l@x.cn|under_score boulevard",
               "O'Brien|女|46|13900000012|555012|o@x.cn|O'Brien Road 4"}) {
             const QStringList v = QString::fromUtf8(row).split(u'|');
-            addRow(*folder, {0, v[0], v[1], v[2], v[3], v[4], v[5], v[6],
-                             folder->makeJpeg(PhotoFiles::memberPhotoPath(v[0], v[3]))});
+            insertRow(*folder, {0, v[0], v[1], v[2], v[3], v[4], v[5], v[6],
+                                folder->makeJpeg(PhotoFiles::memberPhotoPath(v[0], v[3]))});
         }
         const Window w = openWindow();
         w.click("Command8");

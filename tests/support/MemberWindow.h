@@ -33,23 +33,8 @@ inline const QString kRepairing = QStringLiteral("检测到会员图片丢失，
 inline const QString kRepairingTitle = QStringLiteral("系统提示");
 inline const QString kRepaired = QStringLiteral("系统自我修复成功,如果确定用此照片请点击修改保存");
 inline const QString kRepairedTitle = QStringLiteral("修复成功");
-
-// Generated members 1..count, each with a real JPEG at its conventional photo path.
-inline void addMembers(const TestFolder& folder, qint64 count)
-{
-    Database db = folder.open();
-    const Status added = MemberGenerator::insert(db, count, [&folder](const Member& m) {
-        return Result<QString>(folder.makeJpeg(PhotoFiles::memberPhotoPath(m.xingming, m.dianhua)));
-    });
-    if (!added)
-        qFatal("cannot add members: %s", qPrintable(added.error()));
-}
-
-// One row exactly as given; an id above 0 is written as the row's id.
-inline void addRow(const TestFolder& folder, const Member& m)
-{
-    RecordTests::insertRow(folder, m);
-}
+// The detail fields after they were cleared, in the order Window::fields() gives.
+inline const QStringList kCleared = {{}, {}, kPickGender, {}, {}, {}, {}, {}};
 
 inline void removeRows(const TestFolder& folder, const QList<qint64>& ids)
 {
@@ -73,13 +58,6 @@ inline QList<qint64> storedIdsNewestFirst(const TestFolder& folder)
     }
     std::sort(ids.begin(), ids.end(), std::greater<>());
     return ids;
-}
-
-inline QString storedPhoto(const TestFolder& folder, qint64 id)
-{
-    Database db = folder.open();
-    Result<QSqlQuery> q = db.run(QStringLiteral("SELECT zhaopian FROM user WHERE id = ?"), {id});
-    return (q && q->next()) ? q->value(0).toString() : QStringLiteral("<no row>");
 }
 
 // The member window and its controls, found by name.
@@ -201,29 +179,6 @@ inline QStringList fieldsOf(const Member& m)
             m.qq,
             m.youxiang,
             m.dizhi};
-}
-
-inline QString describe(const ScriptedDialogs::Call& call)
-{
-    return QStringLiteral("%1 | %2 | icon %3 | buttons %4")
-        .arg(call.text, call.title)
-        .arg(int(call.icon))
-        .arg(int(call.buttons));
-}
-
-// A plain notice: OK button and no icon.
-inline QString notice(const QString& text, const QString& title)
-{
-    return describe(
-        {QStringLiteral("message"), text, title, Dialogs::Icon::None, Dialogs::Buttons::Ok, {}});
-}
-
-inline QStringList described(const QList<ScriptedDialogs::Call>& calls)
-{
-    QStringList lines;
-    for (const ScriptedDialogs::Call& call : calls)
-        lines << describe(call);
-    return lines;
 }
 
 } // namespace MemberTests

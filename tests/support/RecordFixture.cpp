@@ -200,20 +200,18 @@ void fillFields(QWidget* window, const Member& m)
     window->findChild<QPlainTextEdit*>(QStringLiteral("T7"))->setPlainText(m.dizhi);
 }
 
-QStringList clearedFields()
-{
-    return {QString(), QString(), QStringLiteral("请选择性别"), QString(), QString(), QString(),
-            QString(), QString()};
-}
-
 void prepareStore(TestFolder& folder, qint64 generated)
 {
     folder.createStore();
     folder.makeDefaultPhoto();
-    if (generated <= 0)
-        return;
+    if (generated > 0)
+        addGenerated(folder, generated);
+}
+
+void addGenerated(const TestFolder& folder, qint64 count)
+{
     Database db = folder.open();
-    const Status added = MemberGenerator::insert(db, generated, [&folder](const Member& m) {
+    const Status added = MemberGenerator::insert(db, count, [&folder](const Member& m) {
         return Result<QString>(folder.makeJpeg(PhotoFiles::memberPhotoPath(m.xingming, m.dianhua)));
     });
     if (!added)

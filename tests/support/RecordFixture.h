@@ -64,8 +64,8 @@ QStringList photoMismatches(const TestFolder& folder);
 
 // Fills the member window's detail fields; `id` and `zhaopian` are left alone.
 void fillFields(QWidget* window, const Member& member);
-// The detail fields after they were cleared, in the order MemberTests::Window::fields() gives.
-QStringList clearedFields();
+// Generated members, each with a real JPEG at its conventional photo path.
+void addGenerated(const TestFolder& folder, qint64 count);
 // A store holding `generated` members with photos, and the default photo.
 void prepareStore(TestFolder& folder, qint64 generated = 0);
 QString defaultPhoto(const TestFolder& folder);

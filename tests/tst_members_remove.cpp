@@ -26,7 +26,7 @@ namespace {
 
 const QString kClearQuestion = line(u"你选择了清空系统数据库！\r\n是否真的清空？"_s, u"系统操作"_s,
                                     Dialogs::Icon::None, Dialogs::Buttons::YesNo);
-const QString kCleared = line(u"数据库清空"_s, kDone);
+const QString kStoreCleared = line(u"数据库清空"_s, kDone);
 
 int rowNamed(const Window& w, const QString& name)
 {
@@ -300,7 +300,7 @@ private slots:
                 QCOMPARE(w.t9->text() + ' ' + w.txtPageMsg->text(), u"13 2/2"_s);
             return;
         }
-        QCOMPARE(said(), (QStringList{kClearQuestion, kCleared}));
+        QCOMPARE(said(), (QStringList{kClearQuestion, kStoreCleared}));
         QCOMPARE(tableRows(*folder), QList<QStringList>());
         QCOMPARE(sorted(photoFiles(*folder)), sorted({"b.png", "notes.txt"}));
         checkReopenedEmpty(first);
@@ -370,7 +370,7 @@ private slots:
                  sorted({u"张三丰-1111.jpg"_s, u"李四-222.jpg"_s, u"王五-333.jpg"_s}));
         dialogs->answers << Dialogs::Answer::Yes;
         w.click("Command12");
-        STEP("clear", kCleared, 0);
+        STEP("clear", kStoreCleared, 0);
         QVERIFY(QFile::exists(face) && QFile::exists(second));
 #undef STEP
     }

@@ -523,9 +523,10 @@ private slots:
         std::optional<RecordTests::ReadOnlyFolder> readOnly;
         if (outcome == "deleted"_L1)
             QVERIFY(QFile::remove(named = file));
-        if (outcome == "in the way"_L1)
+        if (outcome == "in the way"_L1) {
             QVERIFY(QDir(templates).removeRecursively());
-        writeFile(templates, "in the way");
+            writeFile(templates, "in the way");
+        }
         if (outcome == "read-only"_L1 && !readOnly.emplace(templates).effective())
             QSKIP("permissions do not bind this user");
         dialogs->clear();

@@ -2,7 +2,6 @@
 // working session that must keep the table and the photo folder in step, the keyboard in the grid,
 // and saves cut short by a crash that the next start puts right.
 
-#include "EngineErrors.h"
 #include "MemberRecords.h"
 #include "MemberWorld.h"
 #include "PhotoFiles.h"
@@ -17,7 +16,6 @@
 #include <QProcess>
 #include <QTest>
 
-#include <sqlite3.h>
 #include <unistd.h>
 
 using namespace MemberTests;
@@ -403,24 +401,6 @@ private slots:
         QCOMPARE(w.T6->text(), m.youxiang);
         for (QLineEdit* field : {w.t1, w.t3, w.T4, w.T5, w.T6})
             QCOMPARE(field->cursorPosition(), 0);
-    }
-
-    void engineCodesReadInChinese_data()
-    {
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("words");
-        QTest::newRow("full") << SQLITE_FULL << "数据库或磁盘已满";
-        QTest::newRow("disk") << (SQLITE_IOERR | (3 << 8)) << "磁盘错误";
-        QTest::newRow("not a db") << SQLITE_NOTADB << "文件不是数据库";
-        QTest::newRow("cannot open") << SQLITE_CANTOPEN << "无法打开数据库文件";
-        QTest::newRow("read-only") << SQLITE_READONLY << "只读";
-        QTest::newRow("unknown keeps the engine's words") << 999 << "odd thing";
-    }
-    void engineCodesReadInChinese()
-    {
-        QFETCH(int, code);
-        QFETCH(QString, words);
-        QVERIFY(EngineErrors::describe(code, u"odd thing"_s).contains(words));
     }
 
     void saveCutShortIsPutRightAtNextStart_data()

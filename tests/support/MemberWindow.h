@@ -96,18 +96,14 @@ struct Window
     {
         return model()->index(row, column).data().toString();
     }
-    QStringList rowTexts(int row) const
-    {
-        QStringList texts;
-        for (int c = 0; c < model()->columnCount(); ++c)
-            texts << cell(row, c);
-        return texts;
-    }
     QList<QStringList> page() const
     {
         QList<QStringList> rows;
-        for (int r = 0; r < model()->rowCount(); ++r)
-            rows << rowTexts(r);
+        for (int r = 0; r < model()->rowCount(); ++r) {
+            rows.append(QStringList());
+            for (int c = 0; c < model()->columnCount(); ++c)
+                rows.last() << cell(r, c);
+        }
         return rows;
     }
     QList<qint64> shownIds() const

@@ -152,6 +152,18 @@ private slots:
             QCOMPARE(PhotoFiles::readPicture(source)->size(), QSize(40, 80));
     }
 
+    void hugePictureIsDecodedAtDrawingSize()
+    {
+        const QString huge = dir->makeJpeg(QStringLiteral("huge.jpg"), QSize(8000, 6250));
+        const Result<QImage> drawn = PhotoFiles::readPicture(huge, QSize(145, 185));
+        QVERIFY2(drawn, qPrintable(drawn.error()));
+        QCOMPARE(drawn->width(), 145);
+        QVERIFY(qAbs(drawn->height() - 113) <= 1);
+        // A small picture keeps its own size, so it is drawn by its exact proportions.
+        const QString small = dir->makeJpeg(QStringLiteral("small.jpg"), QSize(400, 300));
+        QCOMPARE(PhotoFiles::readPicture(small, QSize(145, 185))->size(), QSize(400, 300));
+    }
+
     void lockIsWaitedForThenRefusedInChinese_data()
     {
         QTest::addColumn<bool>("released"); // by the other program once the wait began

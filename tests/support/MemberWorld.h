@@ -77,7 +77,7 @@ public:
     }
 
 private:
-    std::optional<WatchScript> m_script;
+    std::optional<DialogScript> m_script;
 };
 
 } // namespace MemberTests

@@ -254,27 +254,6 @@ ReadOnlyFolder::~ReadOnlyFolder()
                                       QFile::ExeOther);
 }
 
-Dialogs::Answer WatchingDialogs::message(QWidget* parent, const QString& text, const QString& title,
-                                         Icon icon, Buttons buttons)
-{
-    const Answer answer = ScriptedDialogs::message(parent, text, title, icon, buttons);
-    if (onMessage)
-        onMessage(text);
-    return answer;
-}
-
-WatchScript::WatchScript()
-{
-    auto script = std::make_unique<WatchingDialogs>();
-    m_script = script.get();
-    m_previous = Dialogs::install(std::move(script));
-}
-
-WatchScript::~WatchScript()
-{
-    Dialogs::install(std::move(m_previous));
-}
-
 QString line(const QString& text, const QString& title, Dialogs::Icon icon,
              Dialogs::Buttons buttons)
 {

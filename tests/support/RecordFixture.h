@@ -14,9 +14,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
-#include <memory>
-
 class QWidget;
 
 namespace RecordTests {
@@ -95,30 +92,6 @@ public:
 private:
     QString m_path;
     bool m_effective = false;
-};
-
-// Scripted dialogs that also run a hook when a message arrives, that is while the message would
-// be on screen.
-class WatchingDialogs : public ScriptedDialogs
-{
-public:
-    Answer message(QWidget* parent, const QString& text, const QString& title, Icon icon,
-                   Buttons buttons) override;
-    std::function<void(const QString& text)> onMessage;
-};
-
-// Installs watching dialogs for the object's lifetime.
-class WatchScript
-{
-public:
-    WatchScript();
-    ~WatchScript();
-    WatchingDialogs* operator->() { return m_script; }
-    WatchingDialogs& get() { return *m_script; }
-
-private:
-    WatchingDialogs* m_script;
-    std::unique_ptr<Dialogs> m_previous;
 };
 
 // Each message in one line: "text | title | icon | buttons". A critical box's text is cut after its

@@ -71,9 +71,18 @@ QString TestFolder::makeDefaultPhoto(QSize size) const
     return makeJpeg(QStringLiteral("模版照片/1.jpg"), size, QColor(60, 120, 200));
 }
 
+Dialogs::Answer WatchingDialogs::message(QWidget* parent, const QString& text, const QString& title,
+                                         Icon icon, Buttons buttons)
+{
+    const Answer answer = ScriptedDialogs::message(parent, text, title, icon, buttons);
+    if (onMessage)
+        onMessage(text);
+    return answer;
+}
+
 DialogScript::DialogScript()
 {
-    auto script = std::make_unique<ScriptedDialogs>();
+    auto script = std::make_unique<WatchingDialogs>();
     m_script = script.get();
     m_previous = Dialogs::install(std::move(script));
 }

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 // A fresh program folder for one test: the program's paths point into it while it lives.
@@ -38,17 +39,27 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Scripted dialogs that also run a hook when a message arrives, that is while the message would
+// be on screen.
+class WatchingDialogs : public ScriptedDialogs
+{
+public:
+    Answer message(QWidget* parent, const QString& text, const QString& title, Icon icon,
+                   Buttons buttons) override;
+    std::function<void(const QString& text)> onMessage;
+};
+
 // Installs scripted dialogs for the test's lifetime and gives access to what they recorded.
 class DialogScript
 {
 public:
     DialogScript();
     ~DialogScript();
-    ScriptedDialogs* operator->() { return m_script; }
-    ScriptedDialogs& get() { return *m_script; }
+    WatchingDialogs* operator->() { return m_script; }
+    WatchingDialogs& get() { return *m_script; }
 
 private:
-    ScriptedDialogs* m_script;
+    WatchingDialogs* m_script;
     std::unique_ptr<Dialogs> m_previous;
 };
 

@@ -37,15 +37,6 @@ void TestFolder::createStore(const QString& operatorName, const QString& passwor
         qFatal("cannot add operator: %s", qPrintable(added.error()));
 }
 
-void TestFolder::addPlainOperator(const QString& name, const QString& password)
-{
-    Database db = open();
-    Result<QSqlQuery> q =
-        db.run(QStringLiteral("INSERT INTO admin (user, pasword) VALUES (?, ?)"), {name, password});
-    if (!q)
-        qFatal("cannot add operator: %s", qPrintable(q.error()));
-}
-
 Database TestFolder::open() const
 {
     Result<Database> db = Database::open(path(QStringLiteral("hd.db")));

@@ -25,8 +25,6 @@ public:
     // Creates hd.db with the schema and one operator (hashed password).
     void createStore(const QString& operatorName = QStringLiteral("admin"),
                      const QString& password = QStringLiteral("123456"));
-    // Adds an operator row exactly as given, as an imported store would hold it.
-    void addPlainOperator(const QString& name, const QString& password);
     Database open() const;
 
     // Writes a JPEG of the given size; relative paths are below the folder. Returns the path.

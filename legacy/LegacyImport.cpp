@@ -205,7 +205,7 @@ Result<QString> Importer::placePhoto(const QString& stored)
     const QString name = photoName(stored);
     if (name.isEmpty()) {
         ++m_report.photosMissing;
-        return QString();
+        return QStringLiteral(""); // empty text, not NULL
     }
     const QString safe = PhotoFiles::safeFileName(name);
     const QString from = m_photos->find(name);

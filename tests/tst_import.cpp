@@ -141,8 +141,9 @@ private slots:
         QTest::addColumn<QStringList>("writerArgs");
         QTest::addColumn<QString>("defaultPhoto");
         QTest::addColumn<bool>("targetHasEmptyFolders");
-        QTest::newRow("compressed text, an extra column before the others, default 1.JPG")
-            << QStringList{"--members", "40", "--seed", "5", "--extra-column", "user.beizhu"}
+        QTest::newRow("compressed text, an extra column, odd operators, default 1.JPG")
+            << QStringList{"--members",      "40",          "--seed",          "5",
+                           "--extra-column", "user.beizhu", "--more-operators"}
             << u"1.JPG"_s << false;
         QTest::newRow("plain text, shared telephones, empty photo folders, no default photo")
             << QStringList{"--members", "30", "--compression", "off", "--shared-phones", "3"}

@@ -146,7 +146,8 @@ int importLegacy(const QString& source, const QString& target)
     struct sigaction action
     {};
     action.sa_handler = onInterrupt;
-    action.sa_flags = SA_RESETHAND;
+    // The copy in hand finishes rather than failing with EINTR; the import stops after it.
+    action.sa_flags = SA_RESETHAND | SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     const bool terminal = isatty(STDERR_FILENO);

@@ -18,6 +18,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <system_error>
 
 namespace LegacyImport {

@@ -1,8 +1,10 @@
-// Command-line companion of the register: creates stores and demo folders.
+// Command-line companion of the register: creates stores and demo folders, imports the older
+// register's folder.
 
 #include "Accounts.h"
 #include "Database.h"
 #include "DemoFolder.h"
+#include "LegacyImport.h"
 #include "ProgramFolder.h"
 
 #include <QCoreApplication>
@@ -10,6 +12,8 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -26,12 +30,13 @@ QTextStream& err()
 
 int usage()
 {
-    err()
-        << "usage:\n"
-           "  talvio-admin init DIR --operator NAME   create DIR/hd.db with one operator;\n"
-           "                                         the password is read from the terminal\n"
-           "                                         (without echo) or from standard input\n"
-           "  talvio-admin demo DIR [--members N]     create a demo program folder (default 25)\n";
+    err() << "usage:\n"
+             "  talvio-admin init DIR --operator NAME   create DIR/hd.db with one operator;\n"
+             "                                         the password is read from the terminal\n"
+             "                                         (without echo) or from standard input\n"
+             "  talvio-admin demo DIR [--members N]     create a demo program folder (default 25)\n"
+             "  talvio-admin import-legacy SOURCE DEST  make DEST a program folder from the older\n"
+             "                                         register's folder SOURCE (hd.mdb, 照片)\n";
     err().flush();
     return 2;
 }
@@ -114,6 +119,57 @@ int demo(const QString& folder, const QString& count)
     return 0;
 }
 
+std::atomic<bool> interrupted{false};
+
+extern "C" void onInterrupt(int)
+{
+    interrupted = true;
+}
+
+QString progressText(const LegacyImport::Progress& p)
+{
+    using Step = LegacyImport::Progress::Step;
+    if (p.step == Step::Operators)
+        return QStringLiteral("正在导入操作员 %1/%2").arg(p.done).arg(p.total);
+    if (p.step == Step::Members)
+        return QStringLiteral("正在导入会员 %1/%2（%3%）")
+            .arg(p.done)
+            .arg(p.total)
+            .arg(p.total ? p.done * 100 / p.total : 100);
+    return QStringLiteral("正在建立索引并移入目标文件夹…");
+}
+
+int importLegacy(const QString& source, const QString& target)
+{
+    // Ctrl-C stops the import at the next member and leaves DEST as it was; a second one ends
+    // the program at once.
+    struct sigaction action
+    {};
+    action.sa_handler = onInterrupt;
+    // The copy in hand finishes rather than failing with EINTR; the import stops after it.
+    action.sa_flags = SA_RESETHAND | SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    const bool terminal = isatty(STDERR_FILENO);
+    LegacyImport::ProgressNotice progress;
+    if (terminal)
+        progress = [](const LegacyImport::Progress& p) {
+            err() << "\r" << progressText(p) << "\033[K";
+            err().flush();
+        };
+    const Result<LegacyImport::Report> report =
+        LegacyImport::run(source, target, progress, &interrupted);
+    if (terminal)
+        err() << "\r\033[K";
+    if (!report) {
+        err() << report.error() << "\n";
+        return 1;
+    }
+    for (const QString& line : report->lines())
+        err() << line << "\n";
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -129,6 +185,8 @@ int main(int argc, char* argv[])
         status = init(folder, option(args, QStringLiteral("--operator")));
     else if (command == QLatin1String("demo"))
         status = demo(folder, option(args, QStringLiteral("--members")));
+    else if (command == QLatin1String("import-legacy") && args.size() == 4)
+        status = importLegacy(folder, args.at(3));
     else
         status = usage();
     err().flush();

@@ -6,6 +6,7 @@
 #include "FileChecks.h"
 #include "LegacyImport.h"
 #include "PasswordHash.h"
+#include "RecordFixture.h"
 
 #include <QImage>
 #include <QJsonArray>
@@ -84,8 +85,9 @@ class tst_import : public QObject
         python.start(u"python3"_s, QStringList{writer, f.mdb} + writerArgs);
         QVERIFY2(python.waitForFinished(60000) && python.exitCode() == 0,
                  python.readAllStandardError().constData());
-        const QJsonObject tables =
-            QJsonDocument::fromJson(readFile(f.mdb + u".json"_s)).object()["tables"].toObject();
+        const QJsonObject tables = QJsonDocument::fromJson(RecordTests::bytesOf(f.mdb + u".json"_s))
+                                       .object()["tables"]
+                                       .toObject();
         f.members = tables["user"].toObject()["rows"].toArray();
         f.operators = tables["admin"].toObject()["rows"].toArray();
         for (qsizetype i = 0; i < f.members.size(); ++i) {
@@ -187,10 +189,11 @@ private slots:
         QCOMPARE(sortedEntries(f.target + u"/照片"_s, QDir::AllEntries),
                  QStringList(f.photoFiles.keys()));
         for (auto it = f.photoFiles.cbegin(); it != f.photoFiles.cend(); ++it)
-            QVERIFY2(readFile(f.target + u"/照片/"_s + it.key()) == readFile(it.value()),
+            QVERIFY2(RecordTests::bytesOf(f.target + u"/照片/"_s + it.key()) ==
+                         RecordTests::bytesOf(it.value()),
                      qPrintable(it.key()));
-        QCOMPARE(readFile(f.target + u"/模版照片/1.jpg"_s),
-                 readFile(f.source + u"/模版照片/"_s + defaultPhoto));
+        QCOMPARE(RecordTests::bytesOf(f.target + u"/模版照片/1.jpg"_s),
+                 RecordTests::bytesOf(f.source + u"/模版照片/"_s + defaultPhoto));
 
         Result<Database> db = Database::open(f.target + u"/hd.db"_s);
         QVERIFY2(db.ok(), qPrintable(db.error()));
@@ -281,7 +284,7 @@ private slots:
         makeSource(f, QStringList{"--members", "300"} + writerArgs);
         if (QTest::currentTestFailed())
             return;
-        QByteArray bytes = readFile(f.mdb);
+        QByteArray bytes = RecordTests::bytesOf(f.mdb);
         if (damage == "junk" || damage.startsWith("cut")) {
             const qsizetype pages = bytes.size() / kPageSize;
             bytes = damage == "junk"           ? randomBytes(bytes.size())

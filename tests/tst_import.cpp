@@ -144,7 +144,7 @@ private slots:
         QTest::addColumn<QString>("defaultPhoto");
         QTest::addColumn<bool>("targetHasEmptyFolders");
         QTest::newRow("compressed text, an extra column, odd operators, default 1.JPG")
-            << QStringList{"--members",      "40",          "--seed",          "5",
+            << QStringList{"--members",      "40",          "--variant",       "5",
                            "--extra-column", "user.beizhu", "--more-operators"}
             << u"1.JPG"_s << false;
         QTest::newRow("plain text, shared telephones, empty photo folders, no default photo")

@@ -45,7 +45,7 @@ void checkReopenedEmpty(const QPointer<Form>& first)
 {
     WindowChecks::settle();
     QVERIFY(!first);
-    const Window again = findWindow(Forms::instance().find(u"xianshi"_s));
+    const Window again = Window(Forms::instance().find(u"xianshi"_s));
     QVERIFY(again.ok() && again.form->isVisible());
     QCOMPARE(again.lss->text() + '|' + again.t9->text(), kEmptyStore + u"|0"_s);
     QCOMPARE(again.model()->rowCount(), 0);
@@ -129,7 +129,6 @@ private slots:
         QFETCH(QString, page);
         prepareStore(*folder, 12);
         const Window w = openWindow();
-        QVERIFY(w.ok());
         const Snapshot before = snapshot(*folder);
         // Nothing selected, and a selection dropped by "清空"; the typed fields are cleared.
         for (bool selectedFirst : {false, true}) {
@@ -138,7 +137,7 @@ private slots:
                 w.select(1);
                 w.click("Command4");
             }
-            fillFields(w.form, person(u"新人"_s, u"999"_s));
+            w.fill(person(u"新人"_s, u"999"_s));
             dialogs->clear();
             w.click(qPrintable(button));
             QCOMPARE(said(), QStringList{message});
@@ -177,7 +176,6 @@ private slots:
         if (lose)
             QVERIFY(QFile::remove(li.zhaopian));
         const Window w = openWindow();
-        QVERIFY(w.ok());
         const Snapshot before = snapshot(*folder);
         w.select(rowNamed(w, u"李四"_s));
         if (loseLater)
@@ -209,7 +207,6 @@ private slots:
         prepareStore(*folder);
         addMember(*folder, u"张三"_s, u"111"_s);
         const Window w = openWindow();
-        QVERIFY(w.ok());
         const QPointer<Form> first = w.form;
         w.select(0);
         w.click("Command2");
@@ -222,7 +219,6 @@ private slots:
     void failedDeleteChangesNothing()
     {
         const Window w = start(3);
-        QVERIFY(w.ok());
         const Snapshot before = snapshot(*folder);
         {
             StoreLock lock(*folder);
@@ -246,7 +242,6 @@ private slots:
     void deleteThatLeavesFilesSaysWhatHappened()
     {
         const Window w = start();
-        QVERIFY(w.ok());
         w.select(0);
         ReadOnlyFolder readOnly(folder->path(u"照片"_s));
         if (!readOnly.effective())
@@ -281,7 +276,6 @@ private slots:
         folder->makeJpeg(photo(u".hidden.jpg"_s));
         const QByteArray defaultBytes = bytesOf(defaultPhoto(*folder));
         const Window w = openWindow();
-        QVERIFY(w.ok());
         const QPointer<Form> first = w.form;
         w.click("Command8");
         const Snapshot before = snapshot(*folder);
@@ -308,7 +302,6 @@ private slots:
     {
         prepareStore(*folder);
         const Window w = openWindow();
-        QVERIFY(w.ok());
         const QString face = folder->makeJpeg(u"pick/face.jpg"_s, QSize(50, 60), Qt::green);
         const QString second = folder->makeJpeg(u"pick/second.jpg"_s, QSize(60, 50), Qt::cyan);
         // After every step each row names an existing photo and every photo belongs to a row.
@@ -325,15 +318,15 @@ private slots:
         if (QTest::currentTestFailed())                                                            \
             return;                                                                                \
     } while (false)
-        fillFields(w.form, person(u"张三"_s, u"111"_s));
+        w.fill(person(u"张三"_s, u"111"_s));
         w.click("Command1");
         STEP("add 张三", kAdded, 1);
         dialogs->files << face;
         w.click("Command3");
-        fillFields(w.form, person(u"李四"_s, u"222"_s));
+        w.fill(person(u"李四"_s, u"222"_s));
         w.click("Command1");
         STEP("add 李四 with a picked photo", kAdded, 2);
-        fillFields(w.form, person(u"王五"_s, u"333"_s));
+        w.fill(person(u"王五"_s, u"333"_s));
         w.click("Command1");
         STEP("add 王五", kAdded, 3);
         QCOMPARE(bytesOf(photo(u"李四-222.jpg"_s)), bytesOf(face));
@@ -381,7 +374,6 @@ private slots:
         m.zhaopian = folder->makeJpeg(PhotoFiles::memberPhotoPath(m.xingming, m.dianhua));
         insertRow(*folder, m);
         const Window w = openWindow();
-        QVERIFY(w.ok());
         w.form->show();
         QVERIFY(QTest::qWaitForWindowActive(w.form));
         const QString before = w.t8->text();

@@ -34,7 +34,6 @@ private slots:
     void addChecksFieldsInOrder()
     {
         const Window w = start(3);
-        QVERIFY(w.ok());
         const Snapshot before = snapshot(*folder);
         // Each press names the first empty field only; filling it brings up the next one.
         const QStringList messages = {u"请填写用户名"_s, u"请选择性别"_s, u"请填写年龄"_s,
@@ -47,14 +46,14 @@ private slots:
         Member typed;
         typed.xingbie = kPickGender;
         for (qsizetype i = 0; i < messages.size(); typed.*order.at(i) = full.*order.at(i), ++i) {
-            fillFields(w.form, typed);
+            w.fill(typed);
             dialogs->clear();
             w.click("Command1");
             QCOMPARE(said(), QStringList{line(messages.at(i), QString())});
             QCOMPARE(Module1::InputChecked, QString());
             QCOMPARE(changes(before), QStringList());
         }
-        fillFields(w.form, typed);
+        w.fill(typed);
         w.click("Command1");
         QCOMPARE(summaries(dialogs->messages()).last(), kAdded);
     }
@@ -93,7 +92,6 @@ private slots:
         QFETCH(QString, fileName);
         QFETCH(bool, targetTaken);
         const Window w = start(9);
-        QVERIFY(w.ok());
         if (targetTaken)
             folder->makeJpeg(photo(fileName), QSize(80, 80), Qt::green);
         const Snapshot before = snapshot(*folder);
@@ -104,7 +102,7 @@ private slots:
         };
         const Member m{13,          typed.at(0), typed.at(1), typed.at(2),    typed.at(3),
                        typed.at(4), typed.at(5), typed.at(6), photo(fileName)};
-        fillFields(w.form, m);
+        w.fill(m);
         w.click("Command1");
 
         QCOMPARE(said(), QStringList{kAdded});
@@ -148,7 +146,6 @@ private slots:
         QFETCH(QString, telephone);
         QFETCH(QStringList, messages);
         const Window w = start(20, 2);
-        QVERIFY(w.ok());
         const QString picked = folder->makeJpeg(u"pick/face.jpg"_s);
         dialogs->files << picked;
         w.click("Command3");
@@ -159,7 +156,7 @@ private slots:
         } else if (telephone.isEmpty()) {
             w.select(2);
         } else {
-            fillFields(w.form, person(u"赵六"_s, telephone));
+            w.fill(person(u"赵六"_s, telephone));
         }
         QStringList typed = w.fields();
         const Snapshot before = snapshot(*folder);
@@ -208,7 +205,6 @@ private slots:
         QFETCH(QStringList, messages);
         QFETCH(QString, held);
         const Window w = start();
-        QVERIFY(w.ok());
         const auto pickPath = [this](const QString& name) {
             return folder->path("pick/" + name);
         };
@@ -236,7 +232,7 @@ private slots:
         const QString heldPath = held.isEmpty() ? defaultPhoto(*folder) : pickPath(held);
         const QByteArray heldBytes = bytesOf(heldPath);
         for (const QString& phone : {u"700"_s, u"701"_s}) {
-            fillFields(w.form, person(u"王芳"_s, phone));
+            w.fill(person(u"王芳"_s, phone));
             w.click("Command1");
             QCOMPARE(summaries(dialogs->messages()).last(), kAdded);
             QCOMPARE(Module1::PhotoSource, QString());
@@ -251,7 +247,6 @@ private slots:
         fill();
         folder->makeJpeg(photo(u"王五-333.jpg"_s), QSize(80, 40), QColor(220, 30, 30));
         const Window w = openWindow();
-        QVERIFY(w.ok());
         w.select(0);
         dialogs->files << folder->makeJpeg(u"pick/tall.jpg"_s, QSize(30, 90), QColor(30, 200, 30))
                        << folder->makeJpeg(u"pick/T.JPG"_s);
@@ -314,7 +309,6 @@ void TestMembersSave::editMovesPhotoWithNameAndTelephone()
     QFETCH(QString, fileName);
     QFETCH(bool, pageAway);
     const Window w = start(12);
-    QVERIFY(w.ok());
     const Snapshot before = snapshot(*folder);
     const QByteArray ownBytes = bytesOf(photo(u"李四-222.jpg"_s));
     w.select(1);
@@ -368,7 +362,6 @@ void TestMembersSave::pickedPhotoReplacesRecordPhoto()
     QFETCH(bool, clearAfterPick);
     QFETCH(QString, name);
     const Window w = start();
-    QVERIFY(w.ok());
     const QString face = folder->makeJpeg(u"pick/face.jpg"_s, QSize(60, 60), Qt::magenta);
     const QByteArray faceBytes = bytesOf(face);
     const QByteArray ownBytes = bytesOf(photo(u"李四-222.jpg"_s));
@@ -427,7 +420,6 @@ void TestMembersSave::photoOffItsNameIsBroughtIn()
         writeNonPicture(odd.zhaopian);
     const QByteArray oddBytes = bytesOf(odd.zhaopian);
     const Window w = openWindow();
-    QVERIFY(w.ok());
     if (where == Where::LostBeforeSelection)
         QVERIFY(QFile::remove(odd.zhaopian));
     w.select(0);
@@ -453,7 +445,6 @@ void TestMembersSave::photoOffItsNameIsBroughtIn()
 void TestMembersSave::editOfVanishedRowMovesNoFile()
 {
     const Window w = start();
-    QVERIFY(w.ok());
     w.select(1);
     removeRows(*folder, {w.t8->text().toLongLong()}); // someone else deleted the row meanwhile
     w.t1->setText(u"李小四"_s);
@@ -492,7 +483,6 @@ void TestMembersSave::failedSaveChangesNothing()
     QFETCH(bool, pick);
     QFETCH(QString, names);
     const Window w = start();
-    QVERIFY(w.ok());
     // A file under the new member's name must survive a failed add untouched.
     if (!edit)
         folder->makeJpeg(photo(u"赵六-123.jpg"_s), QSize(10, 10), Qt::yellow);
@@ -507,7 +497,7 @@ void TestMembersSave::failedSaveChangesNothing()
     if (edit)
         w.t1->setText(u"李小四"_s);
     else
-        fillFields(w.form, person(u"赵六"_s, u"123"_s));
+        w.fill(person(u"赵六"_s, u"123"_s));
     const QStringList typed = w.fields();
     const Snapshot before = snapshot(*folder);
 

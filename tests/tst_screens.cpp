@@ -219,8 +219,7 @@ private slots:
     {
         QVERIFY(DemoFolder::create(folder->root(), 25));
         shoot("xianshi", "10680 9285", "xianshi-selected.png", [](Form* form) {
-            const MemberTests::Window w = MemberTests::findWindow(form);
-            QVERIFY(w.ok());
+            const MemberTests::Window w = MemberTests::Window(form);
             w.clickCell(3, 1);
             QVERIFY(w.t8->text() == w.cell(3, 0) && !w.photo->isEmpty());
         });

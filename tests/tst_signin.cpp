@@ -661,7 +661,7 @@ private slots:
         press(loaded(u"mail"_s), "Command2");
         settle();
         QCOMPARE(loadedNames(), QStringList{u"xianshi"_s});
-        members = findWindow(loaded(u"xianshi"_s));
+        members = Window(loaded(u"xianshi"_s));
         QCOMPARE(members.txtPageMsg->text() + members.t8->text(), u"1/3"_s);
         QCOMPARE(members.shownIds(), storedIdsNewestFirst(*folder).mid(0, 10));
         press(members.form, "Label11");

@@ -60,29 +60,35 @@ inline QList<qint64> storedIdsNewestFirst(const TestFolder& folder)
     return ids;
 }
 
-// The member window and its controls, found by name.
+// The member window and its controls, found by name. A window without one of them is no member
+// window: the test program stops there.
 struct Window
 {
-    Form* form = nullptr;
-    QLineEdit* t1 = nullptr;
-    QComboBox* Combo1 = nullptr;
-    QLineEdit* t3 = nullptr;
-    QLineEdit* T4 = nullptr;
-    QLineEdit* T5 = nullptr;
-    QLineEdit* T6 = nullptr;
-    QPlainTextEdit* T7 = nullptr;
-    QLineEdit* t8 = nullptr;
-    QLineEdit* t9 = nullptr;
-    QLineEdit* txtPageMsg = nullptr;
-    QLabel* lss = nullptr;
-    QTableView* grid = nullptr;
-    PhotoBox* photo = nullptr;
+    explicit Window(Form* shown = nullptr) : form(shown) {}
 
-    bool ok() const
+    Form* form;
+    template <typename T> T* find(const char* name) const
     {
-        return form && t1 && Combo1 && t3 && T4 && T5 && T6 && T7 && t8 && t9 && txtPageMsg &&
-               lss && grid && grid->model() && photo;
+        T* control = form ? form->findChild<T*>(QLatin1String(name)) : nullptr;
+        if (form && !control)
+            qFatal("the member window has no %s", name);
+        return control;
     }
+    QLineEdit* t1 = find<QLineEdit>("t1");
+    QComboBox* Combo1 = find<QComboBox>("Combo1");
+    QLineEdit* t3 = find<QLineEdit>("t3");
+    QLineEdit* T4 = find<QLineEdit>("T4");
+    QLineEdit* T5 = find<QLineEdit>("T5");
+    QLineEdit* T6 = find<QLineEdit>("T6");
+    QPlainTextEdit* T7 = find<QPlainTextEdit>("T7");
+    QLineEdit* t8 = find<QLineEdit>("t8");
+    QLineEdit* t9 = find<QLineEdit>("t9");
+    QLineEdit* txtPageMsg = find<QLineEdit>("txtPageMsg");
+    QLabel* lss = find<QLabel>("lss");
+    QTableView* grid = find<QTableView>("DataGrid1");
+    PhotoBox* photo = find<PhotoBox>("Picture1");
+
+    bool ok() const { return form && grid->model(); }
     QAbstractItemModel* model() const { return grid->model(); }
 
     void click(const char* name) const
@@ -135,33 +141,22 @@ struct Window
         return {t8->text(), t1->text(), Combo1->currentText(), t3->text(), T4->text(),
                 T5->text(), T6->text(), T7->toPlainText()};
     }
+    // Types a member into the detail fields; the id and the photo are left alone.
+    void fill(const Member& m) const
+    {
+        t1->setText(m.xingming);
+        Combo1->setEditText(m.xingbie);
+        t3->setText(m.nianling);
+        T4->setText(m.dianhua);
+        T5->setText(m.qq);
+        T6->setText(m.youxiang);
+        T7->setPlainText(m.dizhi);
+    }
 };
-
-inline Window findWindow(Form* form)
-{
-    Window w;
-    w.form = form;
-    if (!form)
-        return w;
-    w.t1 = form->findChild<QLineEdit*>(QStringLiteral("t1"));
-    w.Combo1 = form->findChild<QComboBox*>(QStringLiteral("Combo1"));
-    w.t3 = form->findChild<QLineEdit*>(QStringLiteral("t3"));
-    w.T4 = form->findChild<QLineEdit*>(QStringLiteral("T4"));
-    w.T5 = form->findChild<QLineEdit*>(QStringLiteral("T5"));
-    w.T6 = form->findChild<QLineEdit*>(QStringLiteral("T6"));
-    w.T7 = form->findChild<QPlainTextEdit*>(QStringLiteral("T7"));
-    w.t8 = form->findChild<QLineEdit*>(QStringLiteral("t8"));
-    w.t9 = form->findChild<QLineEdit*>(QStringLiteral("t9"));
-    w.txtPageMsg = form->findChild<QLineEdit*>(QStringLiteral("txtPageMsg"));
-    w.lss = form->findChild<QLabel*>(QStringLiteral("lss"));
-    w.grid = form->findChild<QTableView*>(QStringLiteral("DataGrid1"));
-    w.photo = form->findChild<PhotoBox*>(QStringLiteral("Picture1"));
-    return w;
-}
 
 inline Window openWindow()
 {
-    return findWindow(Forms::instance().show(QStringLiteral("xianshi")));
+    return Window(Forms::instance().show(QStringLiteral("xianshi")));
 }
 
 // The values a row should bring into the detail fields, in Window::fields() order.

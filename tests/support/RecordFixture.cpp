@@ -4,12 +4,9 @@
 #include "MemberTable.h"
 #include "PhotoFiles.h"
 
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QSet>
 #include <QSqlQuery>
 
@@ -181,23 +178,6 @@ QStringList photoMismatches(const TestFolder& folder)
         if (!named.contains(file))
             found << QStringLiteral("%1 belongs to no row").arg(file);
     return found;
-}
-
-void fillFields(QWidget* window, const Member& m)
-{
-    const auto line = [window](const char* name) {
-        auto* box = window->findChild<QLineEdit*>(QLatin1String(name));
-        if (!box)
-            qFatal("no field %s", name);
-        return box;
-    };
-    line("t1")->setText(m.xingming);
-    window->findChild<QComboBox*>(QStringLiteral("Combo1"))->setEditText(m.xingbie);
-    line("t3")->setText(m.nianling);
-    line("T4")->setText(m.dianhua);
-    line("T5")->setText(m.qq);
-    line("T6")->setText(m.youxiang);
-    window->findChild<QPlainTextEdit*>(QStringLiteral("T7"))->setPlainText(m.dizhi);
 }
 
 void prepareStore(TestFolder& folder, qint64 generated)

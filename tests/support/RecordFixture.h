@@ -14,8 +14,6 @@
 #include <QString>
 #include <QStringList>
 
-class QWidget;
-
 namespace RecordTests {
 
 // A member with every field filled, as an operator would type it.
@@ -59,8 +57,6 @@ QStringList differences(const Snapshot& before, const Snapshot& after);
 // Rows whose photo file is missing or lies outside "照片", and files of "照片" that no row names.
 QStringList photoMismatches(const TestFolder& folder);
 
-// Fills the member window's detail fields; `id` and `zhaopian` are left alone.
-void fillFields(QWidget* window, const Member& member);
 // Generated members, each with a real JPEG at its conventional photo path.
 void addGenerated(const TestFolder& folder, qint64 count);
 // A store holding `generated` members with photos, and the default photo.

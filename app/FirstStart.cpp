@@ -16,7 +16,7 @@
 
 namespace {
 const QString kMakeTitle = QStringLiteral("新建数据库");
-const QString kImportTitle = QStringLiteral("导入旧数据");
+const QString kImportTitle = QStringLiteral("旧数据导入");
 // A long list of shared telephones would make the report taller than the screen.
 constexpr qsizetype kReportLines = 28;
 } // namespace

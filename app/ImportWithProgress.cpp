@@ -29,7 +29,7 @@ void show(QProgressDialog& dialog, const LegacyImport::Progress& p, bool cancell
 Result<LegacyImport::Report> run(QWidget* owner, const QString& source, const QString& target)
 {
     QProgressDialog dialog(QStringLiteral("正在读取旧数据…"), QStringLiteral("取消"), 0, 0, owner);
-    dialog.setWindowTitle(QStringLiteral("导入旧数据"));
+    dialog.setWindowTitle(QStringLiteral("旧数据导入"));
     dialog.setWindowModality(Qt::WindowModal);
     dialog.setAutoClose(false);
     dialog.setAutoReset(false);

@@ -84,14 +84,13 @@ class tst_first_start : public QObject
     }
     // An older register's folder with `members` members, the photo of each and the default
     // photo; answers the writer's rows.
-    QJsonObject makeOlderFolder(const QString& source, int members)
+    QJsonObject makeOlderFolder(const QString& source, const QStringList& writerArgs)
     {
         photosMade = 0;
         QDir().mkpath(source + u"/照片"_s);
         folder->makeJpeg(source + u"/模版照片/1.jpg"_s);
         QProcess python;
-        python.start(u"python3"_s,
-                     {writer, source + u"/hd.mdb"_s, u"--members"_s, QString::number(members)});
+        python.start(u"python3"_s, QStringList{writer, source + u"/hd.mdb"_s} + writerArgs);
         if (!python.waitForFinished(60000) || python.exitCode() != 0)
             qFatal("writer failed: %s", python.readAllStandardError().constData());
         const QJsonObject tables =
@@ -229,18 +228,25 @@ private slots:
     {
         QTest::addColumn<QString>("picked");
         QTest::addColumn<QString>("says"); // %1 is the older folder
-        QTest::newRow("older folder") << u"older"_s << u"导入完成"_s;
-        QTest::newRow("picker cancelled") << QString() << QString();
+        QTest::addColumn<QStringList>("writerArgs");
+        const QStringList six{"--members", "6"};
+        QTest::newRow("older folder") << u"older"_s << u"导入完成"_s << six;
+        // The box would run off the screen with every shared telephone listed.
+        QTest::newRow("many shared telephones")
+            << u"older"_s << u"导入完成"_s
+            << QStringList{"--members", "200", "--shared-phones", "150"};
+        QTest::newRow("picker cancelled") << QString() << QString() << six;
         QTest::newRow("folder without hd.mdb")
-            << u"empty"_s << u"文件夹 %1 中没有 hd.mdb，未作改动"_s;
-        QTest::newRow("cancelled while it runs") << u"cancel"_s << u"导入已取消，未作改动"_s;
+            << u"empty"_s << u"文件夹 %1 中没有 hd.mdb，未作改动"_s << six;
+        QTest::newRow("cancelled while it runs") << u"cancel"_s << u"导入已取消，未作改动"_s << six;
     }
     void importThroughWindow()
     {
         QFETCH(QString, picked);
         QFETCH(QString, says);
+        QFETCH(QStringList, writerArgs);
         QTemporaryDir older;
-        const QJsonObject tables = makeOlderFolder(older.path(), 6);
+        const QJsonObject tables = makeOlderFolder(older.path(), writerArgs);
         if (picked == "empty"_L1)
             QFile::remove(older.filePath(u"hd.mdb"_s));
         dialogs->folders << (picked.isEmpty() ? QString() : older.path());
@@ -272,6 +278,13 @@ private slots:
                     .arg(photosMade)) &&
                 said.first().icon == kInformation,
             qPrintable(said.first().text));
+        // Eight lines of counts, then the shared telephones, at most 20 of them listed.
+        const QStringList lines = said.first().text.split(u'\n');
+        const qsizetype total = 8 + lines.value(7).section(u'：', 1).chopped(2).toInt();
+        QCOMPARE(lines.size(), qMin<qsizetype>(total, 29));
+        QVERIFY(total > 29 || writerArgs.size() == 2);
+        if (total > 29)
+            QCOMPARE(lines.last(), u"  ……另有 %1 个"_s.arg(total - 28));
         QCOMPARE(loadedNames(), QStringList{u"admin"_s});
         const Database db = folder->open();
         Result<QSqlQuery> count = db.run(u"SELECT COUNT(*) FROM user"_s);

@@ -11,7 +11,6 @@
 #include "WindowChecks.h"
 
 #include <QApplication>
-#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -20,16 +19,11 @@
 #include <QProgressDialog>
 #include <QScopeGuard>
 #include <QSignalSpy>
-#include <QSqlQuery>
 
 #include <optional>
 
 using namespace Qt::StringLiterals;
 using RecordTests::line, RecordTests::summaries;
-constexpr auto kCritical = Dialogs::Icon::Critical;
-constexpr auto kInformation = Dialogs::Icon::Information;
-const QString kNoDefaultPhoto =
-    line(u"您的操作系统中暂时没有默认图片，请添加会员默认照片"_s, u"系统显示"_s);
 
 // Presses the cancel button of a progress dialog as soon as it shows.
 class CancelWhenShown : public QObject
@@ -37,10 +31,8 @@ class CancelWhenShown : public QObject
 public:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (auto* dialog = qobject_cast<QProgressDialog*>(watched);
-            dialog && event->type() == QEvent::Show)
-            if (auto* button = dialog->findChild<QPushButton*>(); button && button->isEnabled())
-                button->click();
+        if (qobject_cast<QProgressDialog*>(watched) && event->type() == QEvent::Show)
+            watched->findChild<QPushButton*>()->click();
         return false;
     }
 };
@@ -53,7 +45,6 @@ class tst_first_start : public QObject
     DialogScript dialogs;
     QTemporaryDir tools;
     QString writer = tools.filePath(u"make_legacy_mdb.py"_s);
-    qsizetype photosMade = 0;
 
     static QStringList loadedNames()
     {
@@ -69,24 +60,17 @@ class tst_first_start : public QObject
         WindowChecks::settle();
         return window;
     }
-    static void type(Form* window, const QString& name, const QString& password,
-                     const QString& again)
+    // Types the name, the password and the password again.
+    static void type(Form* window, const QStringList& typed)
     {
-        window->findChild<QLineEdit*>(u"name"_s)->insert(name);
-        window->findChild<QLineEdit*>(u"password"_s)->insert(password);
-        window->findChild<QLineEdit*>(u"again"_s)->insert(again);
+        for (int i = 0; i < 3; ++i)
+            window->findChild<QLineEdit*>(QStringList{"name", "password", "again"}[i])
+                ->insert(typed[i]);
     }
-    // Everything in the program folder, the hidden entries included.
-    QStringList entries() const
-    {
-        return QDir(folder->root())
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-    }
-    // An older register's folder with `members` members, the photo of each and the default
-    // photo; answers the writer's rows.
+    // An older register's folder from the writer, with the default photo and no member's photo
+    // (the import's own tests follow the photos); answers the writer's rows.
     QJsonObject makeOlderFolder(const QString& source, const QStringList& writerArgs)
     {
-        photosMade = 0;
         QDir().mkpath(source + u"/照片"_s);
         folder->makeJpeg(source + u"/模版照片/1.jpg"_s);
         QProcess python;
@@ -97,9 +81,6 @@ class tst_first_start : public QObject
             QJsonDocument::fromJson(RecordTests::bytesOf(source + u"/hd.mdb.json"_s))
                 .object()["tables"]
                 .toObject();
-        for (const QJsonValue& m : tables["user"].toObject()["rows"].toArray())
-            if (const QString name = m["zhaopian"].toString().section(u'\\', -1); !name.isEmpty())
-                folder->makeJpeg(source + u"/照片/"_s + name), ++photosMade;
         return tables;
     }
 
@@ -155,23 +136,23 @@ private slots:
         if (defaultPhoto)
             folder->makeDefaultPhoto();
         Form* window = start();
-        type(window, u" 张经理 "_s, u"Abc 123"_s, u"Abc 123"_s);
+        type(window, {u" 张经理 "_s, u"Abc 123"_s, u"Abc 123"_s});
         WindowChecks::click(window, "make");
         WindowChecks::settle();
-        QStringList expected{
-            line(u"数据库已建立，请用操作员《张经理》登陆"_s, u"新建数据库"_s, kInformation)};
+        QStringList expected{line(u"数据库已建立，请用操作员《张经理》登陆"_s, u"新建数据库"_s,
+                                  Dialogs::Icon::Information)};
         if (!defaultPhoto)
-            expected << kNoDefaultPhoto;
+            expected << line(u"您的操作系统中暂时没有默认图片，请添加会员默认照片"_s,
+                             u"系统显示"_s);
         QCOMPARE(summaries(dialogs->messages()), expected);
         QCOMPARE(loadedNames(), QStringList{next});
-        QCOMPARE(entries(), QStringList({u"hd.db"_s, u"模版照片"_s, u"照片"_s}));
+        QCOMPARE(
+            QDir(folder->root()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList({u"hd.db"_s, u"模版照片"_s, u"照片"_s}));
         const Database db = folder->open();
         QCOMPARE(Accounts::verify(db, u"张经理"_s, u"Abc 123"_s).value(), Accounts::Verdict::Match);
         QCOMPARE(Accounts::verify(db, u"张经理"_s, u"abc 123"_s).value(),
                  Accounts::Verdict::WrongPassword);
-        Result<QSqlQuery> operators = db.run(u"SELECT COUNT(*) FROM admin"_s);
-        QVERIFY(operators.ok() && operators->next());
-        QCOMPARE(operators->value(0).toInt(), 1);
     }
 
     // The read-only folder runs again unprivileged, where the permission really refuses.
@@ -211,13 +192,13 @@ private slots:
         }
         Form* window = start();
         const Snapshot before = snapshot(root);
-        type(window, typed[0], typed[1], typed[2]);
+        type(window, typed);
         WindowChecks::click(window, "make");
         WindowChecks::settle();
         QCOMPARE(dialogs->messages().size(), 1);
         const ScriptedDialogs::Call said = dialogs->messages().first();
-        QVERIFY2(said.text.startsWith(withPath(says, root)) && said.icon == kCritical &&
-                     said.title == u"新建数据库"_s,
+        QVERIFY2(said.text.startsWith(withPath(says, root)) &&
+                     said.icon == Dialogs::Icon::Critical && said.title == u"新建数据库"_s,
                  qPrintable(said.text));
         QCOMPARE(snapshot(root), before);
         QCOMPARE(loadedNames(), QStringList{u"FirstStart"_s});
@@ -269,29 +250,22 @@ private slots:
             QCOMPARE(loadedNames(), QStringList{u"FirstStart"_s});
             return;
         }
-        const QJsonArray members = tables["user"].toObject()["rows"].toArray();
         const QJsonArray operators = tables["admin"].toObject()["rows"].toArray();
-        QVERIFY2(
-            said.first().text.startsWith(
-                u"导入完成\n操作员：%1 个\n会员：%2 个\n照片已复制：%3 个"_s.arg(operators.size())
-                    .arg(members.size())
-                    .arg(photosMade)) &&
-                said.first().icon == kInformation,
-            qPrintable(said.first().text));
         // Eight lines of counts, then the shared telephones, at most 20 of them listed.
         const QStringList lines = said.first().text.split(u'\n');
+        QCOMPARE(lines.first(3),
+                 QStringList(
+                     {u"导入完成"_s, u"操作员：%1 个"_s.arg(operators.size()),
+                      u"会员：%1 个"_s.arg(tables["user"].toObject()["rows"].toArray().size())}));
         const qsizetype total = 8 + lines.value(7).section(u'：', 1).chopped(2).toInt();
         QCOMPARE(lines.size(), qMin<qsizetype>(total, 29));
         QVERIFY(total > 29 || writerArgs.size() == 2);
         if (total > 29)
             QCOMPARE(lines.last(), u"  ……另有 %1 个"_s.arg(total - 28));
         QCOMPARE(loadedNames(), QStringList{u"admin"_s});
-        const Database db = folder->open();
-        Result<QSqlQuery> count = db.run(u"SELECT COUNT(*) FROM user"_s);
-        QVERIFY(count.ok() && count->next());
-        QCOMPARE(count->value(0).toLongLong(), members.size());
         const QJsonValue op = operators.first();
-        QCOMPARE(Accounts::verify(db, op["user"].toString(), op["pasword"].toString()).value(),
+        QCOMPARE(Accounts::verify(folder->open(), op["user"].toString(), op["pasword"].toString())
+                     .value(),
                  Accounts::Verdict::Match);
     }
 
@@ -300,7 +274,6 @@ private slots:
         Form* window = start();
         const Snapshot before = snapshot(folder->root());
         QSignalSpy ended(&Forms::instance(), &Forms::ended);
-        type(window, u"admin"_s, u"abc"_s, u"abc"_s);
         WindowChecks::click(window, "quit");
         WindowChecks::settle();
         QCOMPARE(ended.size(), 1);

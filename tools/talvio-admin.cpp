@@ -1,8 +1,6 @@
 // Command-line companion of the register: creates stores and demo folders, imports the older
 // register's folder.
 
-#include "Accounts.h"
-#include "Database.h"
 #include "DemoFolder.h"
 #include "LegacyImport.h"
 #include "NewStore.h"

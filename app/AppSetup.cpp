@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "Dialogs.h"
+#include "FirstStart.h"
 #include "Fonts.h"
 #include "Forms.h"
 #include "ProgramFolder.h"
@@ -59,6 +60,15 @@ void registerWindows()
     forms.registerForm(QStringLiteral("xianshi"), [] { return new xianshi; });
     forms.registerForm(QStringLiteral("mail"), [] { return new mail; });
     forms.registerForm(QStringLiteral("shipin"), [] { return new shipin; });
+    forms.registerForm(QStringLiteral("FirstStart"), [] { return new FirstStart; });
+}
+
+QString firstWindow()
+{
+    const QFileInfo store(ProgramFolder::databaseFile());
+    // Anything under the store's name starts as before: the sign-in says what is wrong with it.
+    return store.exists() || store.isSymLink() ? QStringLiteral("admin")
+                                               : QStringLiteral("FirstStart");
 }
 
 bool applyArguments(const QStringList& arguments, QString* problem)

@@ -14,6 +14,9 @@ void prepareApplication(QApplication& app);
 void showBusyWhileWaiting();
 // Fills the window registry with every window of the program.
 void registerWindows();
+// The window the program starts with: the sign-in window, or the first-start window when the
+// program folder holds no store yet.
+QString firstWindow();
 // Reads "--data-dir DIR" from the arguments; returns false with a message when it is malformed.
 bool applyArguments(const QStringList& arguments, QString* problem);
 // Takes the program lock for the life of the program and, when no other copy runs, finishes or

@@ -39,7 +39,7 @@ int main(int argc, char* argv[])
     QObject::connect(&forms, &Forms::lastFormUnloaded, &app, &QApplication::quit);
     QObject::connect(&forms, &Forms::ended, &app, &QApplication::quit);
 
-    Form* first = forms.show(QStringLiteral("admin"));
+    Form* first = forms.show(AppSetup::firstWindow());
     if (forms.loaded().isEmpty())
         return 0;
     // The start-up benchmark times the program up to its first drawn window: with

@@ -72,6 +72,11 @@ QString WidgetDialogs::openFile(QWidget* parent, const QString& title, const QSt
                                         QFileDialog::HideNameFilterDetails);
 }
 
+QString WidgetDialogs::openFolder(QWidget* parent, const QString& title, const QString& startFolder)
+{
+    return QFileDialog::getExistingDirectory(parent, title, startFolder);
+}
+
 void WidgetDialogs::openUrl(const QUrl& url)
 {
     QDesktopServices::openUrl(url);
@@ -91,6 +96,12 @@ QString ScriptedDialogs::openFile(QWidget*, const QString& title, const QString&
 {
     calls.append({QStringLiteral("openFile"), {}, title, Icon::None, Buttons::Ok, filter});
     return files.isEmpty() ? QString() : files.takeFirst();
+}
+
+QString ScriptedDialogs::openFolder(QWidget*, const QString& title, const QString& startFolder)
+{
+    calls.append({QStringLiteral("openFolder"), startFolder, title, Icon::None, Buttons::Ok, {}});
+    return folders.isEmpty() ? QString() : folders.takeFirst();
 }
 
 void ScriptedDialogs::openUrl(const QUrl& url)

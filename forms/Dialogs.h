@@ -27,6 +27,9 @@ public:
     // file, or an empty text when the operator cancels.
     virtual QString openFile(QWidget* parent, const QString& title, const QString& filter,
                              const QString& startFile) = 0;
+    // Returns the chosen folder, or an empty text when the operator cancels.
+    virtual QString openFolder(QWidget* parent, const QString& title,
+                               const QString& startFolder) = 0;
     virtual void openUrl(const QUrl& url) = 0;
 
     static Dialogs& current();
@@ -42,6 +45,7 @@ public:
                    Buttons buttons) override;
     QString openFile(QWidget* parent, const QString& title, const QString& filter,
                      const QString& startFile) override;
+    QString openFolder(QWidget* parent, const QString& title, const QString& startFolder) override;
     void openUrl(const QUrl& url) override;
 };
 
@@ -51,8 +55,8 @@ class ScriptedDialogs : public Dialogs
 public:
     struct Call
     {
-        QString kind; // "message", "openFile" or "openUrl"
-        QString text; // message text, or the url
+        QString kind; // "message", "openFile", "openFolder" or "openUrl"
+        QString text; // message text, the url, or the folder a picker starts in
         QString title;
         Icon icon = Icon::None;
         Buttons buttons = Buttons::Ok;
@@ -63,12 +67,15 @@ public:
                    Buttons buttons) override;
     QString openFile(QWidget* parent, const QString& title, const QString& filter,
                      const QString& startFile) override;
+    QString openFolder(QWidget* parent, const QString& title, const QString& startFolder) override;
     void openUrl(const QUrl& url) override;
 
     // Answers for Yes/No questions, in order; an empty queue answers No.
     QList<Answer> answers;
     // Files the open-file dialog returns, in order; an empty text is a cancel.
     QStringList files;
+    // Folders the folder dialog returns, in order; an empty text is a cancel.
+    QStringList folders;
     QList<Call> calls;
 
     QList<Call> messages() const;

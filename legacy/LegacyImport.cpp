@@ -269,6 +269,18 @@ QStringList Report::lines() const
     return out;
 }
 
+QString describe(const Progress& p)
+{
+    if (p.step == Progress::Step::Operators)
+        return QStringLiteral("正在导入操作员 %1/%2").arg(p.done).arg(p.total);
+    if (p.step == Progress::Step::Members)
+        return QStringLiteral("正在导入会员 %1/%2（%3%）")
+            .arg(p.done)
+            .arg(p.total)
+            .arg(p.total ? p.done * 100 / p.total : 100);
+    return QStringLiteral("正在建立索引并移入目标文件夹…");
+}
+
 Result<Report> run(const QString& source, const QString& target, const ProgressNotice& progress,
                    const std::atomic<bool>* cancel)
 {

@@ -43,6 +43,9 @@ struct Progress
 };
 using ProgressNotice = std::function<void(const Progress&)>;
 
+// The progress as one line for the operator: "正在导入会员 120/4000（3%）".
+QString describe(const Progress& progress);
+
 // Imports `source` into `target`, which must not hold a store yet. All or nothing: a failure,
 // or `cancel` turning true, leaves the target as it was. Progress is reported on the calling
 // thread, every few members.

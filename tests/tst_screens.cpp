@@ -195,6 +195,13 @@ private slots:
         shoot("admin1", "7245 4155", "admin1.png", [](Form*) {});
         shoot("mimaxiugai", "4395 3090", "mimaxiugai.png", [](Form*) {});
     }
+    void firstStartWindow()
+    {
+        shoot("FirstStart", "7245 4155", "first-start.png", [](Form* w) {
+            w->findChild<QLineEdit*>("name")->insert(QStringLiteral("张经理"));
+            QTest::keyClicks(w->findChild<QLineEdit*>("password"), QStringLiteral("123456"));
+        });
+    }
     void photoWindows()
     {
         // A landscape picture, so a stretched or cut preview shows.

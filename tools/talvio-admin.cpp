@@ -1,10 +1,9 @@
 // Command-line companion of the register: creates stores and demo folders, imports the older
 // register's folder.
 
-#include "Accounts.h"
-#include "Database.h"
 #include "DemoFolder.h"
 #include "LegacyImport.h"
+#include "NewStore.h"
 #include "ProgramFolder.h"
 
 #include <QCoreApplication>
@@ -74,28 +73,19 @@ int init(const QString& folder, const QString& name)
     QString password = QString::fromStdString(readLine("口令：", terminal));
     if (password.endsWith(u'\r'))
         password.chop(1);
-    if (terminal && QString::fromStdString(readLine("再次输入口令：", true)) != password) {
-        err() << "两次输入的口令不同，未创建数据库\n";
-        return 1;
-    }
-    if (password.trimmed().isEmpty()) {
-        err() << "口令不能为空，未创建数据库\n";
-        return 1;
-    }
-    if (!QDir().mkpath(folder)) {
-        err() << "无法创建文件夹 " << QDir::toNativeSeparators(folder) << "\n";
+    // Piped in, the password comes once.
+    const QString again =
+        terminal ? QString::fromStdString(readLine("再次输入口令：", true)) : password;
+    Status made = NewStore::checkOperator(name, password, again);
+    if (made && !QDir().mkpath(folder))
+        made = Failure{QStringLiteral("无法创建文件夹 %1").arg(QDir::toNativeSeparators(folder))};
+    if (made)
+        made = NewStore::create(folder, name, password);
+    if (!made) {
+        err() << made.error() << "，未创建数据库\n";
         return 1;
     }
     ProgramFolder::setRoot(folder);
-    Result<Database> db = Database::create(ProgramFolder::databaseFile());
-    if (!db) {
-        err() << db.error() << "\n";
-        return 1;
-    }
-    if (Status added = Accounts::add(db.value(), name.trimmed(), password); !added) {
-        err() << added.error() << "\n";
-        return 1;
-    }
     err() << "已创建 " << ProgramFolder::databaseFile() << "\n";
     return 0;
 }
@@ -126,19 +116,6 @@ extern "C" void onInterrupt(int)
     interrupted = true;
 }
 
-QString progressText(const LegacyImport::Progress& p)
-{
-    using Step = LegacyImport::Progress::Step;
-    if (p.step == Step::Operators)
-        return QStringLiteral("正在导入操作员 %1/%2").arg(p.done).arg(p.total);
-    if (p.step == Step::Members)
-        return QStringLiteral("正在导入会员 %1/%2（%3%）")
-            .arg(p.done)
-            .arg(p.total)
-            .arg(p.total ? p.done * 100 / p.total : 100);
-    return QStringLiteral("正在建立索引并移入目标文件夹…");
-}
-
 int importLegacy(const QString& source, const QString& target)
 {
     // Ctrl-C stops the import at the next member and leaves DEST as it was; a second one ends
@@ -154,7 +131,7 @@ int importLegacy(const QString& source, const QString& target)
     LegacyImport::ProgressNotice progress;
     if (terminal)
         progress = [](const LegacyImport::Progress& p) {
-            err() << "\r" << progressText(p) << "\033[K";
+            err() << "\r" << LegacyImport::describe(p) << "\033[K";
             err().flush();
         };
     const Result<LegacyImport::Report> report =

@@ -44,13 +44,21 @@ QMap<QString, QByteArray> treeOf(const QString& root)
     return files;
 }
 
-QStringList kindsOf(const ConsistencyCheck::Report& report)
+QStringList kindsOf(const QList<Kind>& list)
 {
     QStringList kinds;
-    for (const ConsistencyCheck::Problem& p : report.problems)
-        kinds << QString::number(int(p.kind));
+    for (Kind kind : list)
+        kinds << QString::number(int(kind));
     kinds.sort();
     return kinds;
+}
+
+QStringList kindsOf(const ConsistencyCheck::Report& report)
+{
+    QList<Kind> kinds;
+    for (const ConsistencyCheck::Problem& p : report.problems)
+        kinds << p.kind;
+    return kindsOf(kinds);
 }
 
 // Run as a child: adds, edits and deletes members until it is killed, saying "op" after each.
@@ -278,6 +286,9 @@ private slots:
             << "gone" << QList<Kind>{Kind::MissingPhoto} << QList<Kind>{Kind::MissingPhoto};
         QTest::newRow("row names another file")
             << "renamed" << QList<Kind>{Kind::MissingPhoto, Kind::UnnamedPhoto} << QList<Kind>{};
+        QTest::newRow("own file is another member's photo")
+            << "taken" << QList<Kind>{Kind::MissingPhoto, Kind::UnnamedPhoto}
+            << QList<Kind>{Kind::MissingPhoto};
         QTest::newRow("row points outside 照片")
             << "outside" << QList<Kind>{Kind::OutsidePhoto, Kind::UnnamedPhoto} << QList<Kind>{};
         QTest::newRow("file of no member")
@@ -304,8 +315,11 @@ private slots:
         };
         if (plant == "gone"_L1)
             QFile::remove(zhang);
-        if (plant == "renamed"_L1)
+        if (plant == "renamed"_L1 || plant == "taken"_L1)
             point(photo(u"张三-old.jpg"_s));
+        if (plant == "taken"_L1)
+            QVERIFY(folder->open().run(u"UPDATE user SET zhaopian = ? WHERE dianhua = '222'"_s,
+                                       {zhang}));
         if (plant == "outside"_L1)
             point(folder->makeJpeg(u"elsewhere/张三-111.jpg"_s));
         if (plant == "orphan"_L1)
@@ -331,18 +345,11 @@ private slots:
             if (!name.startsWith(PhotoFiles::kTemporaryPrefix))
                 photos.insert(bytes, name);
 
-        const auto kinds = [](const QList<Kind>& list) {
-            QStringList k;
-            for (Kind kind : list)
-                k << QString::number(int(kind));
-            k.sort();
-            return k;
-        };
-        QCOMPARE(kindsOf(ConsistencyCheck::run(false).value()), kinds(found));
+        QCOMPARE(kindsOf(ConsistencyCheck::run(false).value()), kindsOf(found));
         const ConsistencyCheck::Report repaired = ConsistencyCheck::run(true).value();
-        QCOMPARE(kindsOf(repaired), kinds(left));
+        QCOMPARE(kindsOf(repaired), kindsOf(left));
         QCOMPARE(repaired.repairs.isEmpty(), found == left);
-        QCOMPARE(kindsOf(ConsistencyCheck::run(false).value()), kinds(left));
+        QCOMPARE(kindsOf(ConsistencyCheck::run(false).value()), kindsOf(left));
         // Texts stay; a row is pointed only at its own conventional file.
         QList<QStringList> now = tableRows(*folder);
         QCOMPARE(now.size(), rows.size());

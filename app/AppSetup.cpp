@@ -7,6 +7,7 @@
 #include "Forms.h"
 #include "ProgramFolder.h"
 #include "ProgramLock.h"
+#include "Restore.h"
 #include "SaveJournal.h"
 #include "admin.h"
 #include "admin1.h"
@@ -96,17 +97,19 @@ void finishInterruptedSaves()
     lock = std::make_unique<ProgramLock>(ProgramFolder::root());
     if (!lock->isAlone())
         return;
+    // A restore cut short may have taken the store away; it goes back before anything else.
+    QStringList problems = Restore::tidyUp(ProgramFolder::root());
     // Without a store there is nothing to compare the notes with; the sign-in says why.
-    if (Result<Database> db = Database::openProgramStore()) {
-        const SaveJournal::Recovery recovery = SaveJournal::recover(
-            db.value(), {ProgramFolder::photoFolder(), ProgramFolder::templateFolder()});
-        if (!recovery.problems.isEmpty())
-            Dialogs::current().message(
-                nullptr,
-                QStringLiteral("上次程序意外退出，未完成的保存未能全部还原：\n") +
-                    recovery.problems.join(QLatin1Char('\n')),
-                QStringLiteral("系统提示"), Dialogs::Icon::Exclamation);
-    }
+    if (Result<Database> db = Database::openProgramStore())
+        problems << SaveJournal::recover(
+                        db.value(), {ProgramFolder::photoFolder(), ProgramFolder::templateFolder()})
+                        .problems;
+    if (!problems.isEmpty())
+        Dialogs::current().message(
+            nullptr,
+            QStringLiteral("上次程序意外退出，未完成的保存未能全部还原：\n") +
+                problems.join(QLatin1Char('\n')),
+            QStringLiteral("系统提示"), Dialogs::Icon::Exclamation);
     lock->share();
 }
 

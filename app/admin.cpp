@@ -8,6 +8,7 @@
 #include "Forms.h"
 #include "Module1.h"
 #include "PanelActions.h"
+#include "SnapshotProgress.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -103,6 +104,7 @@ void admin::CheckLogin()
         Module1::varLoginUser = name;
         Module1::varLoginPwd = password;
         showSignedIn();
+        SnapshotProgress::takeDailyIfDue(this);
         break;
     default:
         Dialogs::current().message(this,

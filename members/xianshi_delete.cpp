@@ -5,6 +5,7 @@
 #include "Dialogs.h"
 #include "MemberRecords.h"
 #include "Module1.h"
+#include "SnapshotProgress.h"
 
 #include <QLineEdit>
 
@@ -76,6 +77,12 @@ void xianshi::Command12_Click()
     const Database* db = connection();
     if (!db)
         return;
+    // What the clear removes can be brought back only from a snapshot taken just before.
+    if (Result<QString> taken = SnapshotProgress::take(this, SnapshotProgress::Kind::BeforeClear);
+        !taken) {
+        reportFailure(QStringLiteral("数据库未清空：清空前的备份未能完成，") + taken.error());
+        return;
+    }
     if (Result<MemberRecords::Removal> cleared = MemberRecords::clear(*db); !cleared) {
         reportFailure(QStringLiteral("数据库清空失败：") + cleared.error());
     } else {

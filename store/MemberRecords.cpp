@@ -185,6 +185,9 @@ Status removePhotoFile(const QString& path)
 
 Result<Removal> remove(const Database& db, qint64 id, const QStringList& photos)
 {
+    // Lets start-up delete the files should the program end between the row and its files. A
+    // folder that takes no note does not stop the delete.
+    const Result<SaveJournal> note = SaveJournal::writeRemoval(db, id, photos);
     Result<QSqlQuery> deleted = db.run(QStringLiteral("DELETE FROM user WHERE id = ?"), {id});
     if (!deleted)
         return deleted.failure();

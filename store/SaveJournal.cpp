@@ -50,9 +50,49 @@ bool removeIfThere(const QString& path)
     return !QFileInfo::exists(path) || QFile::remove(path);
 }
 
+QStringList retiredFiles(const QJsonObject& note)
+{
+    QStringList files;
+    for (const QJsonValue& file : note.value(QLatin1String("retired")).toArray())
+        files << file.toString();
+    return files;
+}
+
+Status settleRemoval(const Database& db, const QJsonObject& note, SaveJournal::Recovery& recovery)
+{
+    Result<QSqlQuery> q = db.run(QStringLiteral("SELECT count(*) FROM user WHERE id = ?"),
+                                 {note.value(QLatin1String("id")).toInteger()});
+    if (!q)
+        return q.failure();
+    if (q->next() && q->value(0).toLongLong() == 0) {
+        recovery.problems << MemberRecords::retirePhotoFiles(db, retiredFiles(note), {});
+        ++recovery.finished;
+    }
+    return {};
+}
+
+Status writeNote(const Database& db, const QJsonObject& note, QString& written)
+{
+    Result<QString> file = PhotoFiles::temporaryBeside(db.file(), QStringLiteral("save"));
+    if (!file)
+        return file.failure();
+    QFile out(file.value());
+    const QByteArray text = QJsonDocument(note).toJson(QJsonDocument::Compact);
+    if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.flush()) {
+        const QString why = out.errorString();
+        out.close();
+        QFile::remove(file.value());
+        return Failure{QStringLiteral("无法写入文件 %1：%2").arg(shown(file.value()), why)};
+    }
+    written = file.value();
+    return {};
+}
+
 // Completes the noted save when its row is committed, otherwise puts its files back.
 Status settle(const Database& db, const QJsonObject& note, SaveJournal::Recovery& recovery)
 {
+    if (note.value(QLatin1String("kind")).toString() == QLatin1String("remove"))
+        return settleRemoval(db, note, recovery);
     const QString target = note.value(QLatin1String("target")).toString();
     const QString staged = note.value(QLatin1String("staged")).toString();
     const QString backup = note.value(QLatin1String("backup")).toString();
@@ -64,10 +104,7 @@ Status settle(const Database& db, const QJsonObject& note, SaveJournal::Recovery
     bool clean = removeIfThere(staged);
     if (committed.value()) {
         clean = removeIfThere(backup) && clean;
-        QStringList retired;
-        for (const QJsonValue& file : note.value(QLatin1String("retired")).toArray())
-            retired << file.toString();
-        recovery.problems << MemberRecords::retirePhotoFiles(db, retired, target);
+        recovery.problems << MemberRecords::retirePhotoFiles(db, retiredFiles(note), target);
         ++recovery.finished;
     } else {
         if (installed)
@@ -94,18 +131,23 @@ Result<SaveJournal> SaveJournal::write(const Database& db, qint64 rowId,
     note.insert(QLatin1String("staged"), photo.staged());
     note.insert(QLatin1String("backup"), photo.backup());
     note.insert(QLatin1String("retired"), QJsonArray::fromStringList(retired));
-    Result<QString> file = PhotoFiles::temporaryBeside(db.file(), QStringLiteral("save"));
-    if (!file)
-        return file.failure();
-    QFile out(file.value());
-    const QByteArray text = QJsonDocument(note).toJson(QJsonDocument::Compact);
-    if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.flush()) {
-        const QString why = out.errorString();
-        out.close();
-        QFile::remove(file.value());
-        return Failure{QStringLiteral("无法写入文件 %1：%2").arg(shown(file.value()), why)};
-    }
-    return SaveJournal(file.value());
+    QString file;
+    if (Status written = writeNote(db, note, file); !written)
+        return written.failure();
+    return SaveJournal(file);
+}
+
+Result<SaveJournal> SaveJournal::writeRemoval(const Database& db, qint64 rowId,
+                                              const QStringList& photos)
+{
+    QJsonObject note;
+    note.insert(QLatin1String("kind"), QStringLiteral("remove"));
+    note.insert(QLatin1String("id"), rowId);
+    note.insert(QLatin1String("retired"), QJsonArray::fromStringList(photos));
+    QString file;
+    if (Status written = writeNote(db, note, file); !written)
+        return written.failure();
+    return SaveJournal(file);
 }
 
 SaveJournal::SaveJournal(SaveJournal&& other) noexcept : m_file(std::move(other.m_file))

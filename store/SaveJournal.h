@@ -25,6 +25,10 @@ public:
     SaveJournal(const SaveJournal&) = delete;
     ~SaveJournal();
 
+    // A note of a delete in hand: once its row is gone, the photo files no row names go too.
+    static Result<SaveJournal> writeRemoval(const Database& db, qint64 rowId,
+                                            const QStringList& photos);
+
     // What start-up found and did.
     struct Recovery
     {

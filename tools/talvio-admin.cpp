@@ -1,14 +1,20 @@
 // Command-line companion of the register: creates stores and demo folders, imports the older
 // register's folder.
 
+#include "Accounts.h"
+#include "ConsistencyCheck.h"
+#include "Database.h"
 #include "DemoFolder.h"
 #include "LegacyImport.h"
 #include "NewStore.h"
 #include "ProgramFolder.h"
+#include "Restore.h"
+#include "Snapshots.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QTextStream>
 
 #include <atomic>
@@ -35,7 +41,13 @@ int usage()
              "                                         (without echo) or from standard input\n"
              "  talvio-admin demo DIR [--members N]     create a demo program folder (default 25)\n"
              "  talvio-admin import-legacy SOURCE DEST  make DEST a program folder from the older\n"
-             "                                         register's folder SOURCE (hd.mdb, 照片)\n";
+             "                                         register's folder SOURCE (hd.mdb, 照片)\n"
+             "  talvio-admin snapshots DIR              list the snapshots in DIR/备份\n"
+             "  talvio-admin backup DIR                 take a snapshot of the store and 照片\n"
+             "  talvio-admin restore DIR NAME           put snapshot NAME back, after taking a\n"
+             "                                         snapshot of the present state\n"
+             "  talvio-admin check DIR [--repair]       check store, rows and photo files;\n"
+             "                                         --repair mends what can be mended\n";
     err().flush();
     return 2;
 }
@@ -147,6 +159,97 @@ int importLegacy(const QString& source, const QString& target)
     return 0;
 }
 
+// The folder of a snapshot command: it must exist, and hold a store where `needsStore`.
+bool useFolder(const QString& folder, bool needsStore)
+{
+    if (!QFileInfo(folder).isDir()) {
+        err() << "文件夹 " << QDir::toNativeSeparators(folder) << " 不存在\n";
+        return false;
+    }
+    ProgramFolder::setRoot(folder);
+    if (needsStore && !QFileInfo::exists(ProgramFolder::databaseFile())) {
+        err() << "文件夹 " << ProgramFolder::root() << " 中没有数据库 "
+              << ProgramFolder::kDatabaseName << "\n";
+        return false;
+    }
+    return true;
+}
+
+QString describe(const Snapshots::Info& s)
+{
+    const QString members =
+        s.members < 0 ? QStringLiteral("无数据库") : QStringLiteral("会员 %1").arg(s.members);
+    return QStringLiteral("%1\t%2\t%3\t%4\t照片 %5\t%6")
+        .arg(s.name, s.taken.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+             Snapshots::reasonText(s.reason), members)
+        .arg(s.photos)
+        .arg(QLocale::c().formattedDataSize(s.bytes, 1, QLocale::DataSizeTraditionalFormat));
+}
+
+int listSnapshots(const QString& folder)
+{
+    if (!useFolder(folder, false))
+        return 1;
+    const Result<QList<Snapshots::Info>> all = Snapshots::list(ProgramFolder::root());
+    if (!all) {
+        err() << all.error() << "\n";
+        return 1;
+    }
+    if (all->isEmpty()) {
+        err() << "文件夹 " << ProgramFolder::root() << " 中还没有备份\n";
+        return 0;
+    }
+    QTextStream out(stdout);
+    out << "名称\t时间\t原因\t会员\t照片\t大小\n";
+    for (const Snapshots::Info& s : all.value())
+        out << describe(s) << "\n";
+    return 0;
+}
+
+int backup(const QString& folder)
+{
+    if (!useFolder(folder, true))
+        return 1;
+    const Result<Snapshots::Info> taken =
+        Snapshots::take(ProgramFolder::root(), Snapshots::Reason::ByHand);
+    if (!taken) {
+        err() << "备份失败：" << taken.error() << "\n";
+        return 1;
+    }
+    err() << "已备份：" << describe(taken.value()) << "\n";
+    return 0;
+}
+
+int restore(const QString& folder, const QString& name)
+{
+    if (!useFolder(folder, false))
+        return 1;
+    const Result<Restore::Outcome> done = Restore::run(ProgramFolder::root(), name);
+    if (!done) {
+        err() << "恢复失败，未作改动：" << done.error() << "\n";
+        return 1;
+    }
+    err() << "已恢复备份 " << done->restored.name << "（会员 " << done->restored.members
+          << "，照片 " << done->restored.photos << "）\n"
+          << "恢复前的数据已备份为 " << done->before.name << "\n";
+    return 0;
+}
+
+int check(const QString& folder, bool repair)
+{
+    if (!useFolder(folder, true))
+        return 1;
+    const Result<ConsistencyCheck::Report> report = ConsistencyCheck::run(repair);
+    if (!report) {
+        err() << (repair ? "修复失败：" : "检查失败：") << report.error() << "\n";
+        return 1;
+    }
+    QTextStream out(stdout);
+    for (const QString& line : report->lines())
+        out << line << "\n";
+    return report->problems.isEmpty() ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -164,6 +267,15 @@ int main(int argc, char* argv[])
         status = demo(folder, option(args, QStringLiteral("--members")));
     else if (command == QLatin1String("import-legacy") && args.size() == 4)
         status = importLegacy(folder, args.at(3));
+    else if (command == QLatin1String("snapshots") && args.size() == 3)
+        status = listSnapshots(folder);
+    else if (command == QLatin1String("backup") && args.size() == 3)
+        status = backup(folder);
+    else if (command == QLatin1String("restore") && args.size() == 4)
+        status = restore(folder, args.at(3));
+    else if (command == QLatin1String("check") &&
+             (args.size() == 3 || (args.size() == 4 && args.at(3) == QLatin1String("--repair"))))
+        status = check(folder, args.size() == 4);
     else
         status = usage();
     err().flush();

@@ -27,6 +27,9 @@ public:
     // file, or an empty text when the operator cancels.
     virtual QString openFile(QWidget* parent, const QString& title, const QString& filter,
                              const QString& startFile) = 0;
+    // The same for a file to write; the real dialog asks before replacing a file.
+    virtual QString saveFile(QWidget* parent, const QString& title, const QString& filter,
+                             const QString& startFile) = 0;
     virtual void openUrl(const QUrl& url) = 0;
 
     static Dialogs& current();
@@ -42,6 +45,8 @@ public:
                    Buttons buttons) override;
     QString openFile(QWidget* parent, const QString& title, const QString& filter,
                      const QString& startFile) override;
+    QString saveFile(QWidget* parent, const QString& title, const QString& filter,
+                     const QString& startFile) override;
     void openUrl(const QUrl& url) override;
 };
 
@@ -51,7 +56,7 @@ class ScriptedDialogs : public Dialogs
 public:
     struct Call
     {
-        QString kind; // "message", "openFile" or "openUrl"
+        QString kind; // "message", "openFile", "saveFile" or "openUrl"
         QString text; // message text, or the url
         QString title;
         Icon icon = Icon::None;
@@ -63,12 +68,16 @@ public:
                    Buttons buttons) override;
     QString openFile(QWidget* parent, const QString& title, const QString& filter,
                      const QString& startFile) override;
+    QString saveFile(QWidget* parent, const QString& title, const QString& filter,
+                     const QString& startFile) override;
     void openUrl(const QUrl& url) override;
 
     // Answers for Yes/No questions, in order; an empty queue answers No.
     QList<Answer> answers;
     // Files the open-file dialog returns, in order; an empty text is a cancel.
     QStringList files;
+    // Files the save-file dialog returns, in order; an empty text is a cancel.
+    QStringList saveFiles;
     QList<Call> calls;
 
     QList<Call> messages() const;

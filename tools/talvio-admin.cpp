@@ -1,10 +1,11 @@
 // Command-line companion of the register: creates stores and demo folders, imports the older
-// register's folder.
+// register's folder, exports the member list.
 
 #include "Accounts.h"
 #include "Database.h"
 #include "DemoFolder.h"
 #include "LegacyImport.h"
+#include "MemberExport.h"
 #include "ProgramFolder.h"
 
 #include <QCoreApplication>
@@ -16,6 +17,7 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <termios.h>
 #include <unistd.h>
@@ -36,7 +38,10 @@ int usage()
              "                                         (without echo) or from standard input\n"
              "  talvio-admin demo DIR [--members N]     create a demo program folder (default 25)\n"
              "  talvio-admin import-legacy SOURCE DEST  make DEST a program folder from the older\n"
-             "                                         register's folder SOURCE (hd.mdb, 照片)\n";
+             "                                         register's folder SOURCE (hd.mdb, 照片)\n"
+             "  talvio-admin export DIR FILE.xlsx|FILE.csv [--with-id] [--with-photo]\n"
+             "                                         write every member of DIR's store,\n"
+             "                                         newest first, to an Excel or CSV file\n";
     err().flush();
     return 2;
 }
@@ -170,6 +175,56 @@ int importLegacy(const QString& source, const QString& target)
     return 0;
 }
 
+int exportMembers(const QString& folder, const QStringList& args)
+{
+    const QString file = args.at(3);
+    MemberExport::Options options;
+    for (const QString& flag : args.mid(4)) {
+        if (flag == QLatin1String("--with-id"))
+            options.withId = true;
+        else if (flag == QLatin1String("--with-photo"))
+            options.withPhoto = true;
+        else
+            return usage();
+    }
+    const std::optional<MemberExport::Format> format = MemberExport::formatFor(file);
+    if (!format) {
+        err() << "无法导出到 " << QDir::toNativeSeparators(file)
+              << "：只能导出为 Excel 文件（.xlsx）或 CSV 文件（.csv）\n";
+        return 1;
+    }
+    ProgramFolder::setRoot(folder);
+    Result<Database> db = Database::openProgramStore();
+    if (!db) {
+        err() << db.error() << "\n";
+        return 1;
+    }
+    // As with the import, Ctrl-C stops at the next few members and leaves FILE as it was.
+    struct sigaction action
+    {};
+    action.sa_handler = onInterrupt;
+    action.sa_flags = SA_RESETHAND | SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    const bool terminal = isatty(STDERR_FILENO);
+    MemberExport::ProgressNotice progress;
+    if (terminal)
+        progress = [](qint64 done, qint64 total) {
+            err() << "\r" << QStringLiteral("正在导出会员 %1/%2").arg(done).arg(total) << "\033[K";
+            err().flush();
+        };
+    const Result<qint64> written = MemberExport::run(db.value(), Listing::everyone(), file, *format,
+                                                     options, progress, &interrupted);
+    if (terminal)
+        err() << "\r\033[K";
+    if (!written) {
+        err() << written.error() << "\n";
+        return 1;
+    }
+    err() << "已导出 " << written.value() << " 名会员到 " << QDir::toNativeSeparators(file) << "\n";
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -187,6 +242,8 @@ int main(int argc, char* argv[])
         status = demo(folder, option(args, QStringLiteral("--members")));
     else if (command == QLatin1String("import-legacy") && args.size() == 4)
         status = importLegacy(folder, args.at(3));
+    else if (command == QLatin1String("export") && args.size() >= 4)
+        status = exportMembers(folder, args);
     else
         status = usage();
     err().flush();

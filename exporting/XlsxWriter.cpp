@@ -1,0 +1,97 @@
+#include "XlsxWriter.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <xlsxwriter.h>
+
+namespace {
+Failure engineFailure(lxw_error error)
+{
+    return Failure{QString::fromUtf8(lxw_strerror(error))};
+}
+// Excel reads "_x0041_" in a cell as the character it encodes (libxlsxwriter writes control
+// characters that way); a text that holds such a run itself keeps it by escaping its underscore.
+QByteArray cellBytes(const QString& text)
+{
+    if (!text.contains(QLatin1String("_x"), Qt::CaseInsensitive))
+        return text.toUtf8();
+    static const QRegularExpression encoded(QStringLiteral("_(?=[xX][0-9A-Fa-f]{4}_)"));
+    return QString(text).replace(encoded, QStringLiteral("_x005F_")).toUtf8();
+}
+} // namespace
+
+XlsxWriter::XlsxWriter(qint64 rowsPerSheet) : m_rowsPerSheet(rowsPerSheet) {}
+
+XlsxWriter::~XlsxWriter()
+{
+    if (m_workbook)
+        lxw_workbook_free(m_workbook);
+}
+
+Status XlsxWriter::begin(const QString& path, const QStringList& captions)
+{
+    m_captions = captions;
+    // The sheet's rows wait in a temporary file until the workbook is zipped; beside the target
+    // they cannot fill a /tmp kept in memory.
+    m_tempFolder = QFile::encodeName(QFileInfo(path).absolutePath());
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    options.tmpdir = m_tempFolder.data();
+    m_workbook = workbook_new_opt(QFile::encodeName(path).constData(), &options);
+    if (!m_workbook)
+        return Failure{QStringLiteral("无法创建 Excel 工作簿")};
+    m_captionFormat = workbook_add_format(m_workbook);
+    format_set_bold(m_captionFormat);
+    return addSheet();
+}
+
+Status XlsxWriter::addSheet()
+{
+    ++m_sheets;
+    const QString name =
+        m_sheets == 1 ? QStringLiteral("会员列表") : QStringLiteral("会员列表 (%1)").arg(m_sheets);
+    m_sheet = workbook_add_worksheet(m_workbook, name.toUtf8().constData());
+    if (!m_sheet)
+        return Failure{QStringLiteral("无法创建工作表")};
+    worksheet_set_column(m_sheet, 0, lxw_col_t(m_captions.size() - 1), 16, nullptr);
+    worksheet_freeze_panes(m_sheet, 1, 0);
+    m_row = 0;
+    return write(m_captions, m_captionFormat);
+}
+
+Status XlsxWriter::writeRow(const QStringList& cells)
+{
+    if (m_row > m_rowsPerSheet)
+        if (Status added = addSheet(); !added)
+            return added;
+    return write(cells, nullptr);
+}
+
+Status XlsxWriter::write(const QStringList& cells, lxw_format* format)
+{
+    for (qsizetype column = 0; column < cells.size(); ++column) {
+        const QString& text = cells.at(column);
+        if (text.size() > kCellLimit)
+            return Failure{QStringLiteral("“%1”一栏有 %2 个字符，超过 Excel 单元格能容纳的 %3 个")
+                               .arg(m_captions.value(column))
+                               .arg(text.size())
+                               .arg(kCellLimit)};
+        const lxw_error written = worksheet_write_string(
+            m_sheet, lxw_row_t(m_row), lxw_col_t(column), cellBytes(text).constData(), format);
+        if (written != LXW_NO_ERROR)
+            return engineFailure(written);
+    }
+    ++m_row;
+    return {};
+}
+
+Status XlsxWriter::finish()
+{
+    lxw_workbook* workbook = m_workbook;
+    m_workbook = nullptr; // closing frees it, whatever the outcome
+    if (const lxw_error closed = workbook_close(workbook); closed != LXW_NO_ERROR)
+        return engineFailure(closed);
+    return {};
+}

@@ -1,22 +1,42 @@
 #include "CsvWriter.h"
 
 namespace {
-bool looksLikeFormula(const QString& value)
+bool looksLikeFormula(QByteArrayView value)
 {
     if (value.isEmpty())
         return false;
-    const QChar first = value.front();
-    return first == u'=' || first == u'+' || first == u'-' || first == u'@';
+    const char first = value.front();
+    return first == '=' || first == '+' || first == '-' || first == '@';
+}
+
+// The bytes of UTF-8 text never hold these ASCII codes inside a longer character.
+bool needsQuotes(QByteArrayView value)
+{
+    for (char c : value)
+        if (c == ',' || c == '"' || c == '\r' || c == '\n')
+            return true;
+    return false;
+}
+
+void appendField(QByteArray& line, QByteArrayView value)
+{
+    const bool quoted = needsQuotes(value);
+    if (quoted)
+        line += '"';
+    if (looksLikeFormula(value))
+        line += '\'';
+    if (!quoted) {
+        line += value;
+        return;
+    }
+    for (char c : value) {
+        if (c == '"')
+            line += '"';
+        line += c;
+    }
+    line += '"';
 }
 } // namespace
-
-QString CsvWriter::field(const QString& value)
-{
-    QString text = looksLikeFormula(value) ? QLatin1Char('\'') + value : value;
-    if (text.contains(u',') || text.contains(u'"') || text.contains(u'\r') || text.contains(u'\n'))
-        text = QLatin1Char('"') + text.replace(u'"', QStringLiteral("\"\"")) + QLatin1Char('"');
-    return text;
-}
 
 Status CsvWriter::begin(const QString& path, const QStringList& captions)
 {
@@ -25,10 +45,16 @@ Status CsvWriter::begin(const QString& path, const QStringList& captions)
         return failure();
     if (m_file.write("\xEF\xBB\xBF") != 3)
         return failure();
-    return write(captions);
+    QList<QByteArray> bytes;
+    Cells cells;
+    for (const QString& caption : captions)
+        bytes.append(caption.toUtf8());
+    for (const QByteArray& caption : bytes)
+        cells.append(caption);
+    return write(cells);
 }
 
-Status CsvWriter::writeRow(const QStringList& cells)
+Status CsvWriter::writeRow(const Cells& cells)
 {
     return write(cells);
 }
@@ -41,17 +67,16 @@ Status CsvWriter::finish()
     return {};
 }
 
-Status CsvWriter::write(const QStringList& cells)
+Status CsvWriter::write(const Cells& cells)
 {
-    QString line;
+    m_line.resize(0);
     for (qsizetype i = 0; i < cells.size(); ++i) {
         if (i > 0)
-            line += QLatin1Char(',');
-        line += field(cells.at(i));
+            m_line += ',';
+        appendField(m_line, cells.at(i));
     }
-    line += QStringLiteral("\r\n");
-    const QByteArray bytes = line.toUtf8();
-    if (m_file.write(bytes) != bytes.size())
+    m_line += "\r\n";
+    if (m_file.write(m_line) != m_line.size())
         return failure();
     return {};
 }

@@ -2,14 +2,12 @@
 
 #include "CsvWriter.h"
 #include "Database.h"
-#include "EngineErrors.h"
 #include "ExportTarget.h"
 #include "MemberColumns.h"
-#include "MemberTable.h"
+#include "TextRows.h"
 #include "XlsxWriter.h"
 
 #include <QDir>
-#include <QSqlError>
 
 #include <memory>
 
@@ -18,11 +16,14 @@ namespace MemberExport {
 namespace {
 constexpr qint64 kProgressEvery = 256;
 
-// Every row of the listing in the grid's order, read forward once: memory stays flat however
-// long the list, and the rows are those of one moment of the store.
-QString orderedSelect(const Listing& listing)
+// Every row of the listing in the grid's order, the chosen columns only, read forward once:
+// memory stays flat however long the list, and the rows are those of one moment of the store.
+QString orderedSelect(const Listing& listing, const QList<int>& chosen)
 {
-    QString sql = QStringLiteral("SELECT ") + MemberTable::allColumns(QStringLiteral("user")) +
+    QStringList sources;
+    for (int column : chosen)
+        sources.append(QStringLiteral("user.") + MemberColumns::source(column));
+    QString sql = QStringLiteral("SELECT ") + sources.join(QStringLiteral(", ")) +
                   QStringLiteral(" FROM ") + listing.from;
     if (!listing.where.isEmpty())
         sql += QStringLiteral(" WHERE ") + listing.where;
@@ -85,20 +86,21 @@ Result<qint64> run(const Database& db, const Listing& listing, const QString& fi
     const std::unique_ptr<TableWriter> writer = writerFor(format);
     if (Status begun = writer->begin(target.partPath(), captions(options)); !begun)
         return failedAt(file, begun.error());
-    Result<QSqlQuery> rows = db.run(orderedSelect(listing), listing.values);
+    const QList<int> chosen = columns(options);
+    Result<TextRows> rows = TextRows::open(db, orderedSelect(listing, chosen), listing.values);
     if (!rows)
         return rows.failure();
-    const QList<int> chosen = columns(options);
-    QStringList cells;
+    TableWriter::Cells cells(chosen.size());
     qint64 done = 0;
     while (rows->next()) {
-        const Member member = MemberTable::read(rows.value());
-        cells.clear();
-        for (int column : chosen)
-            cells.append(MemberColumns::text(member, column));
+        for (int i = 0; i < cells.size(); ++i)
+            cells[i] = rows->text(i);
         if (Status written = writer->writeRow(cells); !written)
             return failedAt(
-                file, QStringLiteral("ID 为 %1 的会员：%2").arg(member.id).arg(written.error()));
+                file, QStringLiteral("第 %1 名会员（%2）：%3")
+                          .arg(done + 1)
+                          .arg(QString::fromUtf8(rows->text(chosen.indexOf(MemberColumns::Name))),
+                               written.error()));
         if (++done % kProgressEvery == 0) {
             if (progress)
                 progress(done, total);
@@ -107,9 +109,8 @@ Result<qint64> run(const Database& db, const Listing& listing, const QString& fi
                     QStringLiteral("导出已取消，未写入 %1").arg(QDir::toNativeSeparators(file))};
         }
     }
-    if (rows->lastError().isValid())
-        return Failure{db.describe(EngineErrors::describe(rows->lastError()))};
-    rows->finish();
+    if (!rows->status())
+        return rows->status().failure();
     if (Status finished = writer->finish(); !finished)
         return failedAt(file, finished.error());
     if (Status committed = target.commit(); !committed)

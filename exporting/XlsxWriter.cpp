@@ -6,6 +6,8 @@
 
 #include <xlsxwriter.h>
 
+#include <string_view>
+
 namespace {
 Failure engineFailure(lxw_error error)
 {
@@ -13,12 +15,16 @@ Failure engineFailure(lxw_error error)
 }
 // Excel reads "_x0041_" in a cell as the character it encodes (libxlsxwriter writes control
 // characters that way); a text that holds such a run itself keeps it by escaping its underscore.
-QByteArray cellBytes(const QString& text)
+void cellBytes(QByteArrayView text, QByteArray& cell)
 {
-    if (!text.contains(QLatin1String("_x"), Qt::CaseInsensitive))
-        return text.toUtf8();
+    const std::string_view bytes(text.data(), size_t(text.size()));
+    cell.resize(0);
+    if (bytes.find("_x") == bytes.npos && bytes.find("_X") == bytes.npos) {
+        cell.append(text.data(), text.size());
+        return;
+    }
     static const QRegularExpression encoded(QStringLiteral("_(?=[xX][0-9A-Fa-f]{4}_)"));
-    return QString(text).replace(encoded, QStringLiteral("_x005F_")).toUtf8();
+    cell = QString::fromUtf8(text).replace(encoded, QStringLiteral("_x005F_")).toUtf8();
 }
 } // namespace
 
@@ -33,6 +39,8 @@ XlsxWriter::~XlsxWriter()
 Status XlsxWriter::begin(const QString& path, const QStringList& captions)
 {
     m_captions = captions;
+    for (const QString& caption : captions)
+        m_captionBytes.append(caption.toUtf8());
     // The sheet's rows wait in a temporary file until the workbook is zipped; beside the target
     // they cannot fill a /tmp kept in memory.
     m_tempFolder = QFile::encodeName(QFileInfo(path).absolutePath());
@@ -58,10 +66,13 @@ Status XlsxWriter::addSheet()
     worksheet_set_column(m_sheet, 0, lxw_col_t(m_captions.size() - 1), 16, nullptr);
     worksheet_freeze_panes(m_sheet, 1, 0);
     m_row = 0;
-    return write(m_captions, m_captionFormat);
+    Cells captions;
+    for (const QByteArray& caption : m_captionBytes)
+        captions.append(caption);
+    return write(captions, m_captionFormat);
 }
 
-Status XlsxWriter::writeRow(const QStringList& cells)
+Status XlsxWriter::writeRow(const Cells& cells)
 {
     if (m_row > m_rowsPerSheet)
         if (Status added = addSheet(); !added)
@@ -69,17 +80,20 @@ Status XlsxWriter::writeRow(const QStringList& cells)
     return write(cells, nullptr);
 }
 
-Status XlsxWriter::write(const QStringList& cells, lxw_format* format)
+Status XlsxWriter::write(const Cells& cells, lxw_format* format)
 {
     for (qsizetype column = 0; column < cells.size(); ++column) {
-        const QString& text = cells.at(column);
-        if (text.size() > kCellLimit)
+        const QByteArrayView text = cells.at(column);
+        // A character takes a byte at least, so only a long text needs counting.
+        if (const qsizetype length = text.size() > kCellLimit ? QString::fromUtf8(text).size() : 0;
+            length > kCellLimit)
             return Failure{QStringLiteral("“%1”一栏有 %2 个字符，超过 Excel 单元格能容纳的 %3 个")
                                .arg(m_captions.value(column))
-                               .arg(text.size())
+                               .arg(length)
                                .arg(kCellLimit)};
+        cellBytes(text, m_cell);
         const lxw_error written = worksheet_write_string(
-            m_sheet, lxw_row_t(m_row), lxw_col_t(column), cellBytes(text).constData(), format);
+            m_sheet, lxw_row_t(m_row), lxw_col_t(column), m_cell.constData(), format);
         if (written != LXW_NO_ERROR)
             return engineFailure(written);
     }

@@ -3,6 +3,7 @@
 #include "TableWriter.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QtGlobal>
 
 struct lxw_workbook;
@@ -24,15 +25,17 @@ public:
     ~XlsxWriter() override;
 
     Status begin(const QString& path, const QStringList& captions) override;
-    Status writeRow(const QStringList& cells) override;
+    Status writeRow(const Cells& cells) override;
     Status finish() override;
 
 private:
     Status addSheet();
-    Status write(const QStringList& cells, lxw_format* format);
+    Status write(const Cells& cells, lxw_format* format);
 
     qint64 m_rowsPerSheet;
     QStringList m_captions;
+    QList<QByteArray> m_captionBytes;
+    QByteArray m_cell;       // the cell in hand, ended by a NUL as libxlsxwriter wants it
     QByteArray m_tempFolder; // libxlsxwriter keeps the pointer
     lxw_workbook* m_workbook = nullptr;
     lxw_worksheet* m_sheet = nullptr;

@@ -8,7 +8,16 @@ constexpr const char16_t* kCaptions[ColumnCount] = {
     u"ID",       u"   姓名",    u"性别",          u"年龄",       u"      电话",
     u"      QQ", u"      邮箱", u"         地址", u"      照片",
 };
+constexpr const char* kSources[ColumnCount] = {
+    "id", "xingming", "xingbie", "nianling", "dianhua", "qq", "youxiang", "dizhi", "zhaopian",
+};
 } // namespace
+
+QString source(int column)
+{
+    return (column >= 0 && column < ColumnCount) ? QString::fromLatin1(kSources[column])
+                                                 : QString();
+}
 
 QString caption(int column)
 {

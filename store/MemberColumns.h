@@ -14,5 +14,7 @@ enum Column { Id, Name, Gender, Age, Phone, QQ, Mail, Address, Photo, ColumnCoun
 QString caption(int column);
 // The value of one column as text.
 QString text(const Member& member, int column);
+// The column of table user it shows.
+QString source(int column);
 
 } // namespace MemberColumns

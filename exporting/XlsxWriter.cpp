@@ -6,6 +6,7 @@
 
 #include <xlsxwriter.h>
 
+#include <cstdio>
 #include <string_view>
 
 namespace {
@@ -32,8 +33,16 @@ XlsxWriter::XlsxWriter(qint64 rowsPerSheet) : m_rowsPerSheet(rowsPerSheet) {}
 
 XlsxWriter::~XlsxWriter()
 {
-    if (m_workbook)
-        lxw_workbook_free(m_workbook);
+    if (!m_workbook)
+        return;
+    // Freeing a workbook that was never closed leaves each sheet's row file open, and that
+    // deleted file keeps its room on the disk until the program ends.
+    for (lxw_worksheet* sheet : m_allSheets)
+        if (sheet->optimize_tmpfile) {
+            std::fclose(sheet->optimize_tmpfile);
+            sheet->optimize_tmpfile = nullptr;
+        }
+    lxw_workbook_free(m_workbook);
 }
 
 Status XlsxWriter::begin(const QString& path, const QStringList& captions)
@@ -57,12 +66,13 @@ Status XlsxWriter::begin(const QString& path, const QStringList& captions)
 
 Status XlsxWriter::addSheet()
 {
-    ++m_sheets;
+    const qsizetype number = m_allSheets.size() + 1;
     const QString name =
-        m_sheets == 1 ? QStringLiteral("会员列表") : QStringLiteral("会员列表 (%1)").arg(m_sheets);
+        number == 1 ? QStringLiteral("会员列表") : QStringLiteral("会员列表 (%1)").arg(number);
     m_sheet = workbook_add_worksheet(m_workbook, name.toUtf8().constData());
     if (!m_sheet)
         return Failure{QStringLiteral("无法创建工作表")};
+    m_allSheets.append(m_sheet);
     worksheet_set_column(m_sheet, 0, lxw_col_t(m_captions.size() - 1), 16, nullptr);
     worksheet_freeze_panes(m_sheet, 1, 0);
     m_row = 0;

@@ -39,7 +39,7 @@ private:
     QByteArray m_tempFolder; // libxlsxwriter keeps the pointer
     lxw_workbook* m_workbook = nullptr;
     lxw_worksheet* m_sheet = nullptr;
+    QList<lxw_worksheet*> m_allSheets;
     lxw_format* m_captionFormat = nullptr;
-    int m_sheets = 0;
     qint64 m_row = 0; // next row of the sheet, 0 being the captions
 };

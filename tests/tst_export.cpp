@@ -177,6 +177,7 @@ private slots:
         QTest::newRow("comma") << u"上海,浦东"_s << "\"上海,浦东\""_ba;
         QTest::newRow("quotes") << u"他说\"好\""_s << "\"他说\"\"好\"\"\""_ba;
         QTest::newRow("line feed") << u"一\n二"_s << "\"一\n二\""_ba;
+        QTest::newRow("CR") << u"一\r二"_s << "\"一\r二\""_ba;
         QTest::newRow("CR LF") << u"一\r\n二"_s << "\"一\r\n二\""_ba;
         QTest::newRow("apostrophe") << u"O'Neil"_s << "O'Neil"_ba;
         QTest::newRow("= and quotes") << u"=HYPERLINK(\"x\")"_s << "\"'=HYPERLINK(\"\"x\"\")\""_ba;
@@ -300,6 +301,7 @@ private slots:
 
         std::atomic<bool> cancel{false};
         Database db = folder->open();
+        const QStringList openFiles = QDir(u"/proc/self/fd"_s).entryList();
         const Result<qint64> written = MemberExport::run(
             db, Listing::everyone(), target, *MemberExport::formatFor(target), {},
             [&](qint64, qint64) { cancel = fault == Fault::Cancel; }, &cancel);
@@ -311,6 +313,7 @@ private slots:
             QVERIFY(written.error().contains(u"“地址”一栏有 32768 个字符"_s));
         QCOMPARE(entries(out()), before);
         QCOMPARE(bytesOf(target), kept);
+        QCOMPARE(QDir(u"/proc/self/fd"_s).entryList(), openFiles); // no deleted file held open
     }
 
     void adminTool_data()

@@ -28,6 +28,16 @@ QMessageBox::Icon boxIcon(Dialogs::Icon icon)
     }
     return QMessageBox::NoIcon;
 }
+
+// Filters come as "description|pattern" pairs; the dialogs show the descriptions only.
+QStringList fileFilters(const QString& filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        filters.append(QStringLiteral("%1 (%2)").arg(parts[i], parts[i + 1]));
+    return filters;
+}
 } // namespace
 
 Dialogs& Dialogs::current()
@@ -62,14 +72,24 @@ Dialogs::Answer WidgetDialogs::message(QWidget* parent, const QString& text, con
 QString WidgetDialogs::openFile(QWidget* parent, const QString& title, const QString& filter,
                                 const QString& startFile)
 {
-    // Filters come as "description|pattern" pairs; the dialog shows the descriptions only.
-    const QStringList parts = filter.split(QLatin1Char('|'));
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-        filters.append(QStringLiteral("%1 (%2)").arg(parts[i], parts[i + 1]));
-    return QFileDialog::getOpenFileName(parent, title, startFile,
-                                        filters.join(QStringLiteral(";;")), nullptr,
-                                        QFileDialog::HideNameFilterDetails);
+    return QFileDialog::getOpenFileName(parent, title, startFile, fileFilters(filter).join(u";;"),
+                                        nullptr, QFileDialog::HideNameFilterDetails);
+}
+
+QString WidgetDialogs::saveFile(QWidget* parent, const QString& title, const QString& filter,
+                                const QString& startFile)
+{
+    QFileDialog dialog(parent, title, startFile);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters(fileFilters(filter));
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    // A name typed without its ending gets the first pattern's, before the replace question.
+    const QString pattern = filter.section(QLatin1Char('|'), 1, 1);
+    if (pattern.startsWith(QLatin1String("*.")))
+        dialog.setDefaultSuffix(pattern.mid(2));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
 }
 
 QString WidgetDialogs::openFolder(QWidget* parent, const QString& title, const QString& startFolder)
@@ -102,6 +122,13 @@ QString ScriptedDialogs::openFolder(QWidget*, const QString& title, const QStrin
 {
     calls.append({QStringLiteral("openFolder"), startFolder, title, Icon::None, Buttons::Ok, {}});
     return folders.isEmpty() ? QString() : folders.takeFirst();
+}
+
+QString ScriptedDialogs::saveFile(QWidget*, const QString& title, const QString& filter,
+                                  const QString&)
+{
+    calls.append({QStringLiteral("saveFile"), {}, title, Icon::None, Buttons::Ok, filter});
+    return saveFiles.isEmpty() ? QString() : saveFiles.takeFirst();
 }
 
 void ScriptedDialogs::openUrl(const QUrl& url)

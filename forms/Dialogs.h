@@ -30,6 +30,9 @@ public:
     // Returns the chosen folder, or an empty text when the operator cancels.
     virtual QString openFolder(QWidget* parent, const QString& title,
                                const QString& startFolder) = 0;
+    // The same for a file to write; the real dialog asks before replacing a file.
+    virtual QString saveFile(QWidget* parent, const QString& title, const QString& filter,
+                             const QString& startFile) = 0;
     virtual void openUrl(const QUrl& url) = 0;
 
     static Dialogs& current();
@@ -46,6 +49,8 @@ public:
     QString openFile(QWidget* parent, const QString& title, const QString& filter,
                      const QString& startFile) override;
     QString openFolder(QWidget* parent, const QString& title, const QString& startFolder) override;
+    QString saveFile(QWidget* parent, const QString& title, const QString& filter,
+                     const QString& startFile) override;
     void openUrl(const QUrl& url) override;
 };
 
@@ -55,7 +60,7 @@ class ScriptedDialogs : public Dialogs
 public:
     struct Call
     {
-        QString kind; // "message", "openFile", "openFolder" or "openUrl"
+        QString kind; // "message", "openFile", "openFolder", "saveFile" or "openUrl"
         QString text; // message text, the url, or the folder a picker starts in
         QString title;
         Icon icon = Icon::None;
@@ -68,6 +73,8 @@ public:
     QString openFile(QWidget* parent, const QString& title, const QString& filter,
                      const QString& startFile) override;
     QString openFolder(QWidget* parent, const QString& title, const QString& startFolder) override;
+    QString saveFile(QWidget* parent, const QString& title, const QString& filter,
+                     const QString& startFile) override;
     void openUrl(const QUrl& url) override;
 
     // Answers for Yes/No questions, in order; an empty queue answers No.
@@ -76,6 +83,8 @@ public:
     QStringList files;
     // Folders the folder dialog returns, in order; an empty text is a cancel.
     QStringList folders;
+    // Files the save-file dialog returns, in order; an empty text is a cancel.
+    QStringList saveFiles;
     QList<Call> calls;
 
     QList<Call> messages() const;

@@ -1,18 +1,9 @@
 #include "PageModel.h"
 
 namespace {
-struct ColumnLook
-{
-    const char16_t* caption;
-    int width;
-};
-
 // The id and photo columns are there for the detail view but practically invisible.
-constexpr ColumnLook kColumns[PageModel::ColumnCount] = {
-    {u"ID", 10},           {u"   姓名", 1000},       {u"性别", 500},
-    {u"年龄", 500},        {u"      电话", 1500},    {u"      QQ", 1500},
-    {u"      邮箱", 1500}, {u"         地址", 3400}, {u"      照片", 10},
-};
+constexpr int kWidthsTwips[PageModel::ColumnCount] = {10,   1000, 500,  500, 1500,
+                                                      1500, 1500, 3400, 10};
 } // namespace
 
 void PageModel::setRows(QList<Member> rows)
@@ -29,39 +20,17 @@ const Member* PageModel::member(int row) const
 
 QString PageModel::cellText(const Member& m, int column)
 {
-    switch (column) {
-    case Id:
-        return QString::number(m.id);
-    case Name:
-        return m.xingming;
-    case Gender:
-        return m.xingbie;
-    case Age:
-        return m.nianling;
-    case Phone:
-        return m.dianhua;
-    case QQ:
-        return m.qq;
-    case Mail:
-        return m.youxiang;
-    case Address:
-        return m.dizhi;
-    case Photo:
-        return m.zhaopian;
-    default:
-        return {};
-    }
+    return MemberColumns::text(m, column);
 }
 
 QString PageModel::caption(int column)
 {
-    return (column >= 0 && column < ColumnCount) ? QString::fromUtf16(kColumns[column].caption)
-                                                 : QString();
+    return MemberColumns::caption(column);
 }
 
 int PageModel::widthTwips(int column)
 {
-    return (column >= 0 && column < ColumnCount) ? kColumns[column].width : 0;
+    return (column >= 0 && column < ColumnCount) ? kWidthsTwips[column] : 0;
 }
 
 int PageModel::rowCount(const QModelIndex& parent) const

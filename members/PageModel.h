@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Member.h"
+#include "MemberColumns.h"
 
 #include <QAbstractTableModel>
 #include <QList>
@@ -10,7 +11,7 @@ class PageModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    enum Column { Id, Name, Gender, Age, Phone, QQ, Mail, Address, Photo, ColumnCount };
+    using enum MemberColumns::Column;
 
     using QAbstractTableModel::QAbstractTableModel;
 

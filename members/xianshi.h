@@ -11,12 +11,17 @@
 #include <memory>
 #include <optional>
 
+namespace MemberExport {
+enum class Format;
+}
 class PageModel;
 class PhotoBox;
+class QAction;
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QTableView;
@@ -74,6 +79,11 @@ private:
     // Choosing a photo.
     void Command3_Click();
     void Command4_Click();
+
+    // Exporting the listing the grid shows, from the grid's context menu.
+    void buildGridMenu();
+    void DataGrid1_ContextMenu(const QPoint& at);
+    void exportListing(MemberExport::Format format);
 
     void buildDetailFrame();
     void buildPhotoFrame();
@@ -145,5 +155,8 @@ private:
     QPushButton* Command15;
     QTableView* DataGrid1;
     PageModel* rsPage;
+    QMenu* gridMenu = nullptr;
+    QAction* exportWithId = nullptr;
+    QAction* exportWithPhoto = nullptr;
     CommonDialog CommonDialog1;
 };

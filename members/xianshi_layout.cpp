@@ -48,6 +48,7 @@ xianshi::xianshi(QWidget* parent) : Form(parent), CommonDialog1(this)
     buildOperationFrame();
     buildListFrame();
     buildWindowControls();
+    buildGridMenu();
 
     Controls::tabOrder({Command4, Command3,  Combo1,    T7,        T6,        T5,        T4,
                         t3,       t1,        Command1,  Command2,  Command5,  Command6,  txtPageMsg,

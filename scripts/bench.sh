@@ -15,7 +15,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-bench"
 results="$root/bench/results/latest"
 sizes="${TALVIO_BENCH_SIZES:-100000 1000000}"
-programs=(bench_start bench_members bench_queries bench_records bench_mail bench_memory)
+programs=(bench_start bench_members bench_queries bench_records bench_mail bench_memory bench_export)
 started=$(date +%s)
 
 "$root/scripts/setup-debian.sh"

@@ -1,11 +1,12 @@
 // Command-line companion of the register: creates stores and demo folders, imports the older
-// register's folder.
+// register's folder, exports the member list.
 
 #include "Accounts.h"
 #include "ConsistencyCheck.h"
 #include "Database.h"
 #include "DemoFolder.h"
 #include "LegacyImport.h"
+#include "MemberExport.h"
 #include "NewStore.h"
 #include "ProgramFolder.h"
 #include "Restore.h"
@@ -21,6 +22,7 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <termios.h>
 #include <unistd.h>
@@ -47,7 +49,10 @@ int usage()
              "  talvio-admin restore DIR NAME           put snapshot NAME back, after taking a\n"
              "                                         snapshot of the present state\n"
              "  talvio-admin check DIR [--repair]       check store, rows and photo files;\n"
-             "                                         --repair mends what can be mended\n";
+             "                                         --repair mends what can be mended\n"
+             "  talvio-admin export DIR FILE.xlsx|FILE.csv [--with-id] [--with-photo]\n"
+             "                                         write every member of DIR's store,\n"
+             "                                         newest first, to an Excel or CSV file\n";
     err().flush();
     return 2;
 }
@@ -250,6 +255,56 @@ int check(const QString& folder, bool repair)
     return report->problems.isEmpty() ? 0 : 1;
 }
 
+int exportMembers(const QString& folder, const QStringList& args)
+{
+    const QString file = args.at(3);
+    MemberExport::Options options;
+    for (const QString& flag : args.mid(4)) {
+        if (flag == QLatin1String("--with-id"))
+            options.withId = true;
+        else if (flag == QLatin1String("--with-photo"))
+            options.withPhoto = true;
+        else
+            return usage();
+    }
+    const std::optional<MemberExport::Format> format = MemberExport::formatFor(file);
+    if (!format) {
+        err() << "无法导出到 " << QDir::toNativeSeparators(file)
+              << "：只能导出为 Excel 文件（.xlsx）或 CSV 文件（.csv）\n";
+        return 1;
+    }
+    ProgramFolder::setRoot(folder);
+    Result<Database> db = Database::openProgramStore();
+    if (!db) {
+        err() << db.error() << "\n";
+        return 1;
+    }
+    // As with the import, Ctrl-C stops at the next few members and leaves FILE as it was.
+    struct sigaction action
+    {};
+    action.sa_handler = onInterrupt;
+    action.sa_flags = SA_RESETHAND | SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    const bool terminal = isatty(STDERR_FILENO);
+    MemberExport::ProgressNotice progress;
+    if (terminal)
+        progress = [](qint64 done, qint64 total) {
+            err() << "\r" << QStringLiteral("正在导出会员 %1/%2").arg(done).arg(total) << "\033[K";
+            err().flush();
+        };
+    const Result<qint64> written = MemberExport::run(db.value(), Listing::everyone(), file, *format,
+                                                     options, progress, &interrupted);
+    if (terminal)
+        err() << "\r\033[K";
+    if (!written) {
+        err() << written.error() << "\n";
+        return 1;
+    }
+    err() << "已导出 " << written.value() << " 名会员到 " << QDir::toNativeSeparators(file) << "\n";
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -276,6 +331,8 @@ int main(int argc, char* argv[])
     else if (command == QLatin1String("check") &&
              (args.size() == 3 || (args.size() == 4 && args.at(3) == QLatin1String("--repair"))))
         status = check(folder, args.size() == 4);
+    else if (command == QLatin1String("export") && args.size() >= 4)
+        status = exportMembers(folder, args);
     else
         status = usage();
     err().flush();

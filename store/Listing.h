@@ -45,6 +45,7 @@ public:
     qint64 count() const { return m_count; }
     qint64 pageCount() const { return (m_count + kPageSize - 1) / kPageSize; }
     bool isEmpty() const { return m_count == 0; }
+    const Listing& listing() const { return m_listing; }
 
     // The rows of page n (counted from 1), in the listing's order.
     Result<QList<Member>> fetch(const Database& db, qint64 page);

@@ -74,6 +74,9 @@ private:
     // Choosing a photo.
     void Command3_Click();
     void Command4_Click();
+    // A photo the camera window took, held as a picked file is.
+    Status takeCapturedPhoto(const QString& file);
+    void takeCameraPhotos();
 
     void buildDetailFrame();
     void buildPhotoFrame();

@@ -6,13 +6,19 @@
 #include "CapturedPhoto.h"
 #include "FrameSource.h"
 #include "MemberWorld.h"
+#include "ProgramFolder.h"
+#include "ProgramLock.h"
 #include "Twips.h"
 #include "WindowChecks.h"
 
 #include <QCameraDevice>
 #include <QMediaDevices>
 #include <QPointer>
+#include <QProcess>
 #include <QVideoWidget>
+
+#include <cstdlib>
+#include <optional>
 
 using namespace MemberTests;
 using WindowChecks::near;
@@ -272,16 +278,35 @@ private slots:
         QCOMPARE(captureFiles(), QStringList());
     }
 
-    void leftoversGoAtNextStart()
+    void photosOfEndedRunsGo_data()
     {
+        QTest::addColumn<QString>("run");
+        QTest::addColumn<int>("leftAtStart"); // photo files of the other run the start leaves
+        QTest::newRow("run ended") << "end" << 0;
+        QTest::newRow("run crashed") << "crash" << 0;
+        QTest::newRow("copy still running") << "running" << 1;
+    }
+    void photosOfEndedRunsGo()
+    {
+        QFETCH(QString, run);
+        QFETCH(int, leftAtStart);
         start();
         openCamera();
         takePhoto();
-        const QString leftover = CaptureFiles::folder() + u"/photo-crashed.jpg"_s;
-        put(leftover, "from a run that crashed");
-        AppSetup::finishInterruptedSaves();
-        QVERIFY(!QFile::exists(leftover));
-        QVERIFY(QFile::exists(Module1::PhotoSource)); // this run's photo is still held
+        const QString held = Module1::PhotoSource;
+        QProcess other;
+        other.start(QCoreApplication::applicationFilePath(),
+                    {u"--take-photo-and"_s, folder->root(), run});
+        QVERIFY(other.waitForFinished() && other.exitCode() == (run == "end"_L1 ? 0 : 9));
+        QCOMPARE(captureFiles().size(), run == "end"_L1 ? 1 : 2);
+        {
+            std::optional<ProgramLock> running;
+            if (run == "running"_L1)
+                running.emplace(folder->root()).share();
+            AppSetup::finishInterruptedSaves(); // the next start, while this run goes on
+        }
+        QCOMPARE(captureFiles().size(), 1 + leftAtStart);
+        QVERIFY(QFile::exists(held));
         QCOMPARE(said(), QStringList());
     }
 
@@ -331,5 +356,27 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestCamera)
+// Takes a photo in the program folder `root` as the camera window does, then ends, or dies as in
+// a crash ("crash", or "running": a copy that goes on running).
+int takePhotoAndEnd(const QString& root, const QString& how)
+{
+    ProgramFolder::setRoot(root);
+    if (!CaptureFiles::save(WindowChecks::flat({60, 80}, kKept)))
+        return 3;
+    if (how != "end"_L1)
+        std::_Exit(9);
+    return 0;
+}
+
+int main(int argc, char* argv[])
+{
+    if (argc == 4 && qstrcmp(argv[1], "--take-photo-and") == 0) {
+        QGuiApplication app(argc, argv);
+        return takePhotoAndEnd(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    }
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestCamera test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_camera.moc"

@@ -141,6 +141,7 @@ private slots:
         row("file picked", "file");
         row("taken again", "another");
         row("refused edit", "");
+        row("edit of a row gone meanwhile", "");
         row("refused add", "first"); // kept for another try
     }
     void takenPhotoIsHeldUntilStoredOrDropped()
@@ -167,10 +168,14 @@ private slots:
         } else if (then == "taken again"_L1) {
             takePhoto();
         } else {
-            const bool edit = then.endsWith("edit"_L1);
+            const bool edit = then.contains("edit"_L1);
             then == "add"_L1 ? w.fill(person(u"赵六"_s, u"600"_s)) : w.select(edit ? 1 : 2);
             if (then.startsWith("refused"_L1))
                 w.T4->setText(u"111"_s); // 张三's number, and 张三 is row 2
+            if (then.contains("gone"_L1)) {
+                removeRows(*folder, {2});
+                QVERIFY(QFile::remove(photo(u"李四-222.jpg"_s)));
+            }
             w.click(edit ? "Command5" : "Command1");
         }
         QCOMPARE(Module1::PhotoSource.isEmpty(), heldAfter.isEmpty());

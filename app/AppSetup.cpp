@@ -1,5 +1,6 @@
 #include "AppSetup.h"
 
+#include "CaptureFiles.h"
 #include "Database.h"
 #include "Dialogs.h"
 #include "FirstStart.h"
@@ -97,6 +98,12 @@ void finishInterruptedSaves()
     lock = std::make_unique<ProgramLock>(ProgramFolder::root());
     if (!lock->isAlone())
         return;
+    // Photos the camera took for a program that did not live to store or drop them.
+    if (const QStringList stuck = CaptureFiles::removeLeftovers(); !stuck.isEmpty())
+        Dialogs::current().message(nullptr,
+                                   QStringLiteral("上次程序留下的拍照临时文件未能删除：\n") +
+                                       stuck.join(QLatin1Char('\n')),
+                                   QStringLiteral("系统提示"), Dialogs::Icon::Exclamation);
     // A restore cut short may have taken the store away; it goes back before anything else.
     QStringList problems = Restore::tidyUp(ProgramFolder::root());
     // Without a store there is nothing to compare the notes with; the sign-in says why.

@@ -79,6 +79,9 @@ private:
     // Choosing a photo.
     void Command3_Click();
     void Command4_Click();
+    // A photo the camera window took, held as a picked file is.
+    Status takeCapturedPhoto(const QString& file);
+    void takeCameraPhotos();
 
     // Exporting the listing the grid shows, from the grid's context menu.
     void buildGridMenu();

@@ -2,6 +2,7 @@
 
 #include "xianshi.h"
 
+#include "CaptureFiles.h"
 #include "Dialogs.h"
 #include "MemberRecords.h"
 #include "Module1.h"
@@ -29,6 +30,7 @@ void xianshi::Command5_Click()
     const auto endEdit = [] {
         Module1::PhotoSource.clear();
         Module1::PhotoChosen.clear();
+        CaptureFiles::releaseAllBut(QString()); // a photo taken for this record is used or dropped
     };
     bool idOk = false;
     Member fields = detailFields();

@@ -2,6 +2,7 @@
 
 #include "xianshi.h"
 
+#include "CaptureFiles.h"
 #include "Dialogs.h"
 #include "Forms.h"
 #include "Module1.h"
@@ -18,6 +19,7 @@
 void xianshi::Form_Load()
 {
     Module1::RecordPhoto.clear();
+    takeCameraPhotos();
     LoadList();
     if (t9->text() == QLatin1String("0")) {
         lss->setText(QStringLiteral(" 数据库为空!!!"));
@@ -128,6 +130,7 @@ void xianshi::ClearDetails()
     lss->clear();
     Module1::RecordPhoto.clear();
     Module1::PhotoSource.clear();
+    CaptureFiles::releaseAllBut(QString());
 }
 
 void xianshi::Command14_Click()

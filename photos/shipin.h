@@ -4,11 +4,13 @@
 
 #include <memory>
 
-class QCamera;
-class QMediaCaptureSession;
+class FrameSource;
+class QImage;
+class QPushButton;
 class QVideoWidget;
 
-// A live preview of the machine's first video input. It only shows; nothing is recorded.
+// A live preview of the machine's first video input, and "拍照", which hands the current picture
+// to the member window as the photo of the record in hand.
 class shipin : public Form
 {
     Q_OBJECT
@@ -22,8 +24,15 @@ public:
     bool isPreviewing() const;
 
 private:
+    void Command1_Click();
+    // Follows the cameras plugged in: preview and "拍照" with one, grey and disabled without.
+    void followCameras();
+    void photoTaken(const QImage& frame);
+    void captureFailed(const QString& reason);
+
     QWidget* Pic;
+    QPushButton* Command1;
     QVideoWidget* preview = nullptr;
-    std::unique_ptr<QMediaCaptureSession> session;
-    std::unique_ptr<QCamera> camera;
+    std::unique_ptr<FrameSource> source;
+    bool capturing = false;
 };

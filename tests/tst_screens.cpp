@@ -6,7 +6,9 @@
 #include "Controls.h"
 #include "DemoFolder.h"
 #include "Fonts.h"
+#include "FrameSource.h"
 #include "MemberWindow.h"
+#include "Module1.h"
 #include "PhotoBox.h"
 #include "Twips.h"
 #include "WindowChecks.h"
@@ -31,6 +33,20 @@ template <typename... Parts> QString said(const Parts&... parts)
     (QDebug(&line).noquote().nospace() << ... << parts);
     return line;
 }
+
+// A camera that always sees a figure before a wall.
+class StillCamera : public FrameSource
+{
+public:
+    bool hasCamera() const override { return true; }
+    void setPreview(QVideoWidget*) override {}
+    void capture() override
+    {
+        QImage frame = WindowChecks::flat({640, 480}, QColor(190, 200, 210));
+        QPainter(&frame).fillRect(QRect(250, 120, 140, 360), QColor(60, 90, 160));
+        emit taken(frame);
+    }
+};
 
 class TestScreens : public QObject
 {
@@ -213,7 +229,20 @@ private slots:
         });
         // Shown here without a camera; the picture box is laid out 15 twips wider than the window.
         if (QMediaDevices::videoInputs().isEmpty())
-            shoot("shipin", "4080 3015 Pic", "shipin.png", [](Form*) {});
+            shoot("shipin", "4080 3390 Pic", "shipin.png",
+                  [](Form* w) { QVERIFY(!w->findChild<QPushButton*>("Command1")->isEnabled()); });
+    }
+    void memberWindowWithTakenPhoto()
+    {
+        QVERIFY(DemoFolder::create(folder->root(), 25));
+        FrameSource::setFactory([] { return std::make_unique<StillCamera>(); });
+        shoot("xianshi", "10680 9285", "xianshi-taken.png", [](Form*) {
+            Form* camera = Forms::instance().show(QStringLiteral("shipin"));
+            WindowChecks::click(camera, "Command1");
+            QVERIFY(!Module1::PhotoSource.isEmpty());
+        });
+        shoot("shipin", "4080 3390 Pic", "shipin-camera.png", [](Form*) {});
+        FrameSource::setFactory({});
     }
     void memberWindowEmpty()
     {

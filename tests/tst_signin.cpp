@@ -28,7 +28,7 @@
 using namespace Qt::StringLiterals;
 using namespace MemberTests;
 using RecordTests::bytesOf, RecordTests::insertRow, WindowChecks::settle;
-using RecordTests::line, RecordTests::photoFiles, RecordTests::summaries;
+using RecordTests::fieldsOf, RecordTests::line, RecordTests::photoFiles, RecordTests::summaries;
 constexpr auto kCritical = Dialogs::Icon::Critical;
 const QString kChanged = line(u"口令已被成功修改！"_s, u"修改口令"_s, Dialogs::Icon::Information);
 const QString kWrongOld = line(u"旧密码错误"_s, u"修改口令"_s, kCritical);

@@ -159,17 +159,4 @@ inline Window openWindow()
     return Window(Forms::instance().show(QStringLiteral("xianshi")));
 }
 
-// The values a row should bring into the detail fields, in Window::fields() order.
-inline QStringList fieldsOf(const Member& m)
-{
-    return {QString::number(m.id),
-            m.xingming,
-            m.xingbie,
-            m.nianling,
-            m.dianhua,
-            m.qq,
-            m.youxiang,
-            m.dizhi};
-}
-
 } // namespace MemberTests

@@ -51,15 +51,7 @@ Member addMember(const TestFolder& folder, const QString& name, const QString& t
 
 QStringList rowOf(const Member& m)
 {
-    return {QString::number(m.id),
-            m.xingming,
-            m.xingbie,
-            m.nianling,
-            m.dianhua,
-            m.qq,
-            m.youxiang,
-            m.dizhi,
-            m.zhaopian};
+    return fieldsOf(m) << m.zhaopian;
 }
 
 QList<QStringList> tableRows(const TestFolder& folder)
@@ -141,22 +133,16 @@ Snapshot snapshot(const TestFolder& folder)
 QStringList differences(const Snapshot& before, const Snapshot& after)
 {
     QStringList found;
-    if (before.rows != after.rows)
-        found << QStringLiteral("rows were %1 and are %2")
-                     .arg(before.rows.size())
-                     .arg(after.rows.size());
-    for (qsizetype i = 0; i < qMin(before.rows.size(), after.rows.size()); ++i)
-        if (before.rows.at(i) != after.rows.at(i))
+    const auto shown = [](const QStringList& row) {
+        return row.join(QLatin1Char(','));
+    };
+    for (qsizetype i = 0; i < qMax(before.rows.size(), after.rows.size()); ++i)
+        if (before.rows.value(i) != after.rows.value(i))
             found << QStringLiteral("row [%1] became [%2]")
-                         .arg(before.rows.at(i).join(QLatin1Char(',')),
-                              after.rows.at(i).join(QLatin1Char(',')));
-    if (before.files != after.files)
-        found << QStringLiteral("photo folder held [%1] and holds [%2]")
-                     .arg(before.files.join(QLatin1Char(',')), after.files.join(QLatin1Char(',')));
-    else if (before.contents != after.contents)
-        for (qsizetype i = 0; i < before.files.size(); ++i)
-            if (before.contents.at(i) != after.contents.at(i))
-                found << QStringLiteral("%1 changed its bytes").arg(before.files.at(i));
+                         .arg(shown(before.rows.value(i)), shown(after.rows.value(i)));
+    if (before.files != after.files || before.contents != after.contents)
+        found << QStringLiteral("photo folder held [%1] and holds [%2], or their bytes changed")
+                     .arg(shown(before.files), shown(after.files));
     return found;
 }
 

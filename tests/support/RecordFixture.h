@@ -29,6 +29,12 @@ Member addMember(const TestFolder& folder, const QString& name, const QString& t
 
 // Every row of table user, lowest id first: the id, then the eight text columns.
 QList<QStringList> tableRows(const TestFolder& folder);
+// The values a row should bring into the detail fields: the id and the seven texts.
+inline QStringList fieldsOf(const Member& m)
+{
+    return QStringList{QString::number(m.id)} << m.xingming << m.xingbie << m.nianling << m.dianhua
+                                              << m.qq << m.youxiang << m.dizhi;
+}
 // A member as tableRows() shows it.
 QStringList rowOf(const Member& member);
 // The row with this id, or an empty list.

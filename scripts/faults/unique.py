@@ -8,7 +8,7 @@ for f in sys.argv[1:]:
     for line in open(f):
         parts = line.rstrip('\n').split('\t')
         if len(parts) < 2 or parts[1] == "MISSED": continue
-        funcs = [x.strip() for x in parts[-1].split(' ; ')] if len(parts) > 2 and parts[-1] else []
+        funcs = [x.strip() for x in parts[-1].split(' ; ')] if parts[-1] else []
         faults[parts[0]] = funcs
 byfunc = collections.defaultdict(set)
 for fid, rows in faults.items():

@@ -12,13 +12,14 @@
 #include <QMenu>
 #include <QProcess>
 
+using namespace MemberExport;
 using namespace MemberTests;
 
 namespace {
 
 const QStringList kCaptions = u"ID 姓名 性别 年龄 电话 QQ 邮箱 地址 照片"_s.split(u' ');
 
-enum class Fault { None, Cancel, ParentIsFile, OtherFileType };
+enum class Fault { None, Cancel, NoFolder, OtherFileType };
 
 // The rows of every sheet in turn, each cell as Excel shows it ("_xHHHH_" stands for one
 // character); a cell that is not plain text reads as "<not text>".
@@ -27,17 +28,16 @@ QList<QStringList> readSheets(const QString& xlsx)
     QProcess unzip;
     unzip.start(u"unzip"_s, {u"-p"_s, xlsx, u"xl/worksheets/sheet*.xml"_s});
     unzip.waitForFinished();
-    static const QRegularExpression cell(uR"(<c r="([A-Z])\d+"([^>]*)>(<is><t[^>]*>([^<]*))?)"_s),
-        code(u"_x([0-9A-F]{4})_"_s);
+    static const QRegularExpression cell(
+        uR"(<c r="([A-Z])\d+"[^>]*?( t="inlineStr")?>(<is><t[^>]*>([^<]*))?)"_s),
+        hex(u"_x([0-9A-F]{4})_"_s);
     QList<QStringList> rows;
     for (const QString& row : QString::fromUtf8(unzip.readAll()).split(u"<row "_s).mid(1)) {
         rows.append(QStringList());
         for (const QRegularExpressionMatch& hit : cell.globalMatch(row)) {
-            QString text =
-                hit.captured(2).contains(u"t=\"inlineStr\""_s) ? hit.captured(4) : u"<not text>"_s;
-            for (auto c = code.match(text); c.hasMatch();
-                 c = code.match(text, c.capturedStart() + 1))
-                text.replace(c.capturedStart(), 7, QChar(c.captured(1).toUShort(nullptr, 16)));
+            QString text = hit.hasCaptured(2) ? hit.captured(4) : u"<not text>"_s;
+            for (auto x = hex.match(text); x.hasMatch(); x = hex.match(text, x.capturedStart() + 1))
+                text.replace(x.capturedStart(), 7, QChar(x.captured(1).toUShort(nullptr, 16)));
             rows.last().resize(hit.captured(1).front().unicode() - 'A'); // empty cells are left out
             rows.last() << text;
         }
@@ -53,7 +53,7 @@ class TestExport : public QObject, MemberWorld
 
     QList<qint64> added; // rows a case adds to the store, removed after it
 
-    QString out() const { return folder->path(u"导出"_s); }
+    QString out(const QString& name = {}) const { return folder->path(u"导出/"_s + name); }
     QStringList entries() const { return QDir(out()).entryList(QDir::Files | QDir::Hidden); }
     // talvio-admin export: its exit code and the first line it said.
     QString viaAdmin(const QStringList& args)
@@ -96,14 +96,12 @@ private slots:
         QTest::newRow("quotes") << u"他说\"好\""_s << "\"他说\"\"好\"\"\""_ba;
         QTest::newRow("line feed") << u"一\n二"_s << "\"一\n二\""_ba;
         QTest::newRow("CR") << u"一\r二"_s << "\"一\r二\""_ba;
-        QTest::newRow("apostrophe") << u"O'Neil"_s << "O'Neil"_ba;
         QTest::newRow("= and quotes") << u"=HYPERLINK(\"x\")"_s << "\"'=HYPERLINK(\"\"x\"\")\""_ba;
         QTest::newRow("+") << u"+86 138"_s << "'+86 138"_ba;
         QTest::newRow("-") << u"-1"_s << "'-1"_ba;
         QTest::newRow("@") << u"@SUM(A1)"_s << "'@SUM(A1)"_ba;
         QTest::newRow("blank before =") << u" =1"_s << " =1"_ba;
         QTest::newRow("escape-like run") << u"_x0041_"_s << "_x0041_"_ba;
-        QTest::newRow("control character") << u"a\x1b"_s << "a\x1b"_ba;
     }
     void valueSurvivesBothFormats()
     {
@@ -113,8 +111,7 @@ private slots:
         added << (m.id = insertRow(*folder, m));
         const Database db = folder->open();
         const Listing only = Listing::matching(u"user.id = ?"_s, {m.id});
-        const QString csv = out() + u"/a.csv"_s, xlsx = out() + u"/a.xlsx"_s;
-        using MemberExport::Format, MemberExport::run;
+        const QString csv = out(u"a.csv"_s), xlsx = out(u"a.xlsx"_s);
         QVERIFY(run(db, only, csv, Format::Csv) && run(db, only, xlsx, Format::Excel));
         QCOMPARE(bytesOf(csv),
                  "\xEF\xBB\xBF姓名,性别,年龄,电话,QQ,邮箱,地址\r\n"_ba + csvField +
@@ -124,7 +121,7 @@ private slots:
 
     void adminWritesEveryMemberNewestFirst()
     {
-        const QString path = out() + u"/a.XLSX"_s;
+        const QString path = out(u"a.XLSX"_s);
         const QList<QStringList> rows = expected(true, true);
         // The list it replaces keeps its permissions, which may share it with others.
         writeFile(path, "the list of last week");
@@ -139,16 +136,14 @@ private slots:
 
     void excelGoesOnInFurtherSheets()
     {
-        const QString path = out() + u"/x.xlsx"_s;
+        const QString path = out(u"x.xlsx"_s);
         XlsxWriter writer(2);
         QVERIFY(writer.begin(path, {u"甲"_s}));
         for (const char* cell : {"0", "1", "2", "3", "4"})
             QVERIFY(writer.writeRow({cell}));
         QVERIFY(writer.finish());
-        QStringList cells;
-        for (const QStringList& row : readSheets(path))
-            cells << row;
-        QCOMPARE(cells.join(u' '), u"甲 0 1 甲 2 3 甲 4"_s);
+        QCOMPARE(readSheets(path),
+                 (QList<QStringList>{{"甲"}, {"0"}, {"1"}, {"甲"}, {"2"}, {"3"}, {"甲"}, {"4"}}));
     }
 
     void failedExportKeepsTheTarget_data()
@@ -157,8 +152,7 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("said"); // how the error starts; %1 stands for the file
         QTest::newRow("cancelled") << Fault::Cancel << u"a.csv"_s << u"导出已取消，未写入 %1"_s;
-        QTest::newRow("folder is a file")
-            << Fault::ParentIsFile << u"a.csv"_s << u"无法写入 %1："_s;
+        QTest::newRow("folder is a file") << Fault::NoFolder << u"a.csv"_s << u"无法写入 %1："_s;
         QTest::newRow("cell too long for excel")
             << Fault::None << u"a.xlsx"_s
             << u"无法写入 %1：第 1 名会员（长地址）：“地址”一栏有 32768 个字符"_s;
@@ -175,9 +169,8 @@ private slots:
         Member longOne = person(u"长地址"_s, u"1"_s);
         longOne.dizhi = QString(XlsxWriter::kCellLimit + 1, u'长');
         added << insertRow(*folder, longOne);
-        const QString target = out() + (fault == Fault::ParentIsFile ? u"/file/"_s : u"/"_s) + name;
-        writeFile(fault == Fault::ParentIsFile ? out() + u"/file"_s : target,
-                  "the list of last week");
+        const QString target = out((fault == Fault::NoFolder ? u"file/"_s : QString()) + name);
+        writeFile(fault == Fault::NoFolder ? out(u"file"_s) : target, "the list of last week");
         const QStringList before = entries();
         const QByteArray kept = bytesOf(target);
         const std::atomic<bool> cancel{fault == Fault::Cancel};
@@ -185,9 +178,7 @@ private slots:
         const QString error =
             fault == Fault::OtherFileType
                 ? viaAdmin({target})
-                : MemberExport::run(folder->open(), Listing::everyone(), target,
-                                    *MemberExport::formatFor(target), {}, {}, &cancel)
-                      .error();
+                : run(folder->open(), {}, target, *formatFor(target), {}, {}, &cancel).error();
         QVERIFY2(error.startsWith(withPath(said, target)), qPrintable(error));
         QCOMPARE(entries(), before);
         QCOMPARE(bytesOf(target), kept);
@@ -199,13 +190,11 @@ private slots:
         const Window w = openWindow();
         auto* menu = w.form->findChild<QMenu*>(u"DataGrid1Menu"_s);
         QVERIFY(w.ok() && menu);
-        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(30, 30),
-                                w.grid->viewport()->mapToGlobal(QPoint(30, 30)));
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(30, 30));
         QApplication::sendEvent(w.grid->viewport(), &click);
         QTRY_VERIFY(menu->isVisible());
-        const QString all = out() + u"/a.xlsx"_s, women = out() + u"/w.xlsx"_s,
-                      csv = out() + u"/w.csv"_s;
-        dialogs->saveFiles << all << women << QString() << csv << folder->path(u"hd.db/x.csv"_s);
+        const QString all = out(u"a.xlsx"_s), part = out(u"b.xlsx"_s), csv = out(u"b.csv"_s);
+        dialogs->saveFiles << all << part << QString() << csv << folder->path(u"hd.db/x.csv"_s);
         for (auto action : {"exportWithId", "exportExcel", "exportWithId", "exportWithPhoto"})
             menu->findChild<QAction*>(action)->trigger();
         w.Combo1->setEditText(u"女"_s);
@@ -213,21 +202,19 @@ private slots:
         // The CSV exports: cancelled in the dialog, written, refused.
         for (auto action : {"exportExcel", "exportCsv", "exportCsv", "exportCsv"})
             menu->findChild<QAction*>(action)->trigger();
-        const QList<QStringList> everyone = expected(true, false),
-                                 found = expected(false, true, u"女"_s);
+        const auto everyone = expected(true, false), found = expected(false, true, u"女"_s);
         QCOMPARE(readSheets(all), everyone);
-        QCOMPARE(readSheets(women), found);
-        const QByteArray text = bytesOf(csv);
-        QVERIFY(text.startsWith("\xEF\xBB\xBF姓名,性别,年龄,电话,QQ,邮箱,地址,照片\r\n") &&
-                text.count("\r\n") == found.size());
+        QCOMPARE(readSheets(part), found);
+        QVERIFY(bytesOf(csv).startsWith("\xEF\xBB\xBF姓名,性别,年龄,电话,QQ,邮箱,地址,照片\r\n") &&
+                bytesOf(csv).count("\r\n") == found.size());
         const auto done = [](const QList<QStringList>& rows, const QString& file) {
             return line(u"已导出 %1 名会员到 %2"_s.arg(rows.size() - 1).arg(file), u"导出完成"_s,
                         Dialogs::Icon::Information);
         };
         QCOMPARE(summaries(dialogs->messages()),
-                 (QStringList{done(everyone, all), done(found, women), done(found, csv),
+                 (QStringList{done(everyone, all), done(found, part), done(found, csv),
                               critical(u"导出失败："_s)}));
-        QCOMPARE(entries(), (QStringList{u"a.xlsx"_s, u"w.csv"_s, u"w.xlsx"_s}));
+        QCOMPARE(entries(), (QStringList{u"a.xlsx"_s, u"b.csv"_s, u"b.xlsx"_s}));
     }
 };
 

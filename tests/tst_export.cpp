@@ -65,7 +65,7 @@ class TestExport : public QObject, MemberWorld
                QString::fromUtf8(admin.readAllStandardError()).section(u'\n', 0, 0);
     }
     // The captions and rows an export of the store writes: the full list newest first, or the
-    // rows whose `column` is `text` in id order.
+    // members of one gender in id order, as a query lists them.
     QList<QStringList> expected(bool withId, bool withPhoto, const QString& gender = {}) const
     {
         QList<QStringList> rows{kCaptions};

@@ -66,7 +66,7 @@ private slots:
         QTest::addColumn<QString>("says");
         QTest::addColumn<QString>("left");
         const QString import = u"importButton"_s;
-        QTest::newRow("made") << QStringList{"make", " 张经理 ", " Abc 123", " Abc 123"}
+        QTest::newRow("made") << QStringList{"make", " 张经理 ", "Abc 123", "Abc 123"}
                               << u"数据库已建立，请用操作员《张经理》登陆"_s << "admin";
         QTest::newRow("blank name") << QStringList{"make", " ", "a", "a"}
                                     << u"用户名不能为空，请输入操作员的用户名！"_s << "name";

@@ -31,7 +31,7 @@ const QString kClearQuestion = line(u"你选择了清空系统数据库！\r\n�
 int commitsLeft = 0; // the child kills itself right after this many commits
 
 // Run as a child: starts as the program does, then adds, edits and deletes a member over and
-// over, one commit each, saying "op" after each round. `commits` below 0: only the start.
+// over, one commit each, saying "op" after each round. A count of commits below 0: only the start.
 int workUntilKilled(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
@@ -80,7 +80,8 @@ class TestSnapshots : public QObject, MemberWorld
 
     QString backups() const { return folder->path(u"备份"_s); }
     QList<Snapshots::Info> snapshots() const { return Snapshots::list(folder->root()).value(); }
-    // fill() without the operator, whose password hash is most of what a store costs to make.
+    // fill() without the operator, whose password hash is most of what a store costs to make, and
+    // without the default photo.
     void world()
     {
         QVERIFY(Database::create(folder->path(u"hd.db"_s)));

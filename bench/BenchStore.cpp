@@ -7,11 +7,13 @@
 #include "ProgramFolder.h"
 #include "Schema.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -109,6 +111,22 @@ QString scratchCopyOf(qint64 members)
         if (!QFile::copy(source + QLatin1Char('/') + name, copy + QLatin1Char('/') + name))
             fail(QStringLiteral("cannot copy %1").arg(name));
     return copy;
+}
+
+QByteArray portrait()
+{
+    QImage image(240, 320, QImage::Format_RGB32);
+    QRandomGenerator grain(7);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const int g = int(grain.bounded(40));
+            image.setPixel(x, y, qRgb(150 + g, 120 + y / 4 + g / 2, 100 + x / 3));
+        }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 85);
+    return bytes;
 }
 
 } // namespace BenchStore

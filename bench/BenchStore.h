@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
@@ -13,5 +14,8 @@ QString folderWith(qint64 members);
 
 // A fresh copy of the cached folder, for benchmarks that change the store; the caller removes it.
 QString scratchCopyOf(qint64 members);
+// A photo of the size phone and camera portraits have after the older program's copy: 240 x 320
+// with grain, about 30 KB as JPEG; copies of it cost by size alone.
+QByteArray portrait();
 
 } // namespace BenchStore

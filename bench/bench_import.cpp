@@ -1,6 +1,7 @@
 // Importing an older register's folder of $TALVIO_BENCH_MEMBERS members (default 100,000), each
 // with a photo file, against copying the same photo files alone (the floor).
 
+#include "BenchStore.h"
 #include "LegacyImport.h"
 
 #include <QBuffer>
@@ -42,24 +43,6 @@ QString cacheRoot()
     std::exit(1);
 }
 
-// A photo of the size phone and camera portraits have after the older program's copy: 240 x 320
-// with grain, about 30 KB as JPEG. Every member gets the same bytes; copies cost by size alone.
-QByteArray portrait()
-{
-    QImage image(240, 320, QImage::Format_RGB32);
-    QRandomGenerator grain(7);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const int g = int(grain.bounded(40));
-            image.setPixel(x, y, qRgb(150 + g, 120 + y / 4 + g / 2, 100 + x / 3));
-        }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG", 85);
-    return bytes;
-}
-
 // The cached older folder: hd.mdb from the test data writer, one photo per named member.
 QString sourceFolder()
 {
@@ -80,7 +63,7 @@ QString sourceFolder()
     sidecar.open(QIODevice::ReadOnly);
     const QJsonArray rows =
         QJsonDocument::fromJson(sidecar.readAll())["tables"]["user"]["rows"].toArray();
-    const QByteArray photo = portrait();
+    const QByteArray photo = BenchStore::portrait();
     QStringList files{QStringLiteral("模版照片/1.jpg")};
     for (const QJsonValue& row : rows)
         if (const QString name = row["zhaopian"].toString().section(QLatin1Char('\\'), -1);

@@ -35,29 +35,12 @@ qint64 members()
     std::exit(1);
 }
 
-// A grainy 240 x 320 portrait, about 30 KB as JPEG, as in the import benchmark.
-QByteArray portrait()
-{
-    QImage image(240, 320, QImage::Format_RGB32);
-    QRandomGenerator grain(7);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const int g = int(grain.bounded(40));
-            image.setPixel(x, y, qRgb(150 + g, 120 + y / 4 + g / 2, 100 + x / 3));
-        }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG", 85);
-    return bytes;
-}
-
 // A private copy of the cached store with photo files of its own.
 QString folder()
 {
     static const QString root = [] {
         const QString copy = BenchStore::scratchCopyOf(members());
-        const QByteArray photo = portrait();
+        const QByteArray photo = BenchStore::portrait();
         for (int i = 0; i < kPhotos; ++i) {
             QFile file(copy + QStringLiteral("/照片/member-%1.jpg").arg(i));
             if (!file.open(QIODevice::WriteOnly) || file.write(photo) != photo.size())

@@ -133,17 +133,22 @@ extern "C" void onInterrupt(int)
     interrupted = true;
 }
 
-int importLegacy(const QString& source, const QString& target)
+// The first Ctrl-C asks the work to stop at its next step; a second one ends the program at
+// once. The copy in hand finishes rather than failing with EINTR.
+void stopOnInterrupt()
 {
-    // Ctrl-C stops the import at the next member and leaves DEST as it was; a second one ends
-    // the program at once.
     struct sigaction action
     {};
     action.sa_handler = onInterrupt;
-    // The copy in hand finishes rather than failing with EINTR; the import stops after it.
     action.sa_flags = SA_RESETHAND | SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+}
+
+int importLegacy(const QString& source, const QString& target)
+{
+    // Ctrl-C stops the import at the next member and leaves DEST as it was.
+    stopOnInterrupt();
     const bool terminal = isatty(STDERR_FILENO);
     LegacyImport::ProgressNotice progress;
     if (terminal)
@@ -280,12 +285,7 @@ int exportMembers(const QString& folder, const QStringList& args)
         return 1;
     }
     // As with the import, Ctrl-C stops at the next few members and leaves FILE as it was.
-    struct sigaction action
-    {};
-    action.sa_handler = onInterrupt;
-    action.sa_flags = SA_RESETHAND | SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    stopOnInterrupt();
     const bool terminal = isatty(STDERR_FILENO);
     MemberExport::ProgressNotice progress;
     if (terminal)

@@ -15,7 +15,8 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-bench"
 results="$root/bench/results/latest"
 sizes="${TALVIO_BENCH_SIZES:-100000 1000000}"
-programs=(bench_start bench_members bench_queries bench_records bench_mail bench_memory bench_export)
+programs=(bench_start bench_members bench_queries bench_records bench_mail bench_memory bench_export
+  bench_snapshots)
 started=$(date +%s)
 
 "$root/scripts/setup-debian.sh"

@@ -136,6 +136,23 @@ private slots:
         AppSetup::finishInterruptedSaves(); // the next start, alone
         QCOMPARE(captureFiles(), QStringList{QFileInfo(held).fileName()});
     }
+
+    // The machine's own camera, where there is one: a photo taken through it reaches the window.
+    void realCamera()
+    {
+        FrameSource::setFactory({});
+        const auto back = qScopeGuard([&] {
+            FrameSource::setFactory(
+                [&] { return std::unique_ptr<FrameSource>(source = new StandIn); });
+        });
+        if (!FrameSource::make()->hasCamera())
+            QSKIP("这台机器没有摄像头，真实摄像头的拍照未测试");
+        start();
+        QTRY_VERIFY_WITH_TIMEOUT(shutter()->isEnabled(), 10000);
+        takePhoto();
+        QTRY_COMPARE_WITH_TIMEOUT(Module1::PhotoChosen, u"1"_s, 10000);
+        QCOMPARE(captureFiles().size(), 1);
+    }
 };
 
 int main(int argc, char* argv[])

@@ -1,6 +1,7 @@
 #include "SnapshotFiles.h"
 
 #include "Database.h"
+#include "EngineErrors.h"
 #include "PhotoFiles.h"
 
 #include <QDir>
@@ -134,7 +135,8 @@ Result<qint64> copyStore(const QString& sourceFile, const QString& target,
             rc = sqlite3_backup_finish(backup);
         }
     }
-    const QString why = QString::fromUtf8(copy ? sqlite3_errmsg(copy) : sqlite3_errstr(rc));
+    const QString why = EngineErrors::describe(
+        rc, QString::fromUtf8(copy ? sqlite3_errmsg(copy) : sqlite3_errstr(rc)));
     sqlite3_close(copy);
     db->rollback();
     if (rc != SQLITE_OK)

@@ -29,6 +29,11 @@ QMessageBox::Icon boxIcon(Dialogs::Icon icon)
     return QMessageBox::NoIcon;
 }
 
+// Qt's own dialogs rather than the desktop's: they speak Chinese through Qt's translation
+// whatever language the desktop is set to.
+constexpr QFileDialog::Options kFileDialogOptions =
+    QFileDialog::HideNameFilterDetails | QFileDialog::DontUseNativeDialog;
+
 // Filters come as "description|pattern" pairs; the dialogs show the descriptions only.
 QStringList fileFilters(const QString& filter)
 {
@@ -73,7 +78,7 @@ QString WidgetDialogs::openFile(QWidget* parent, const QString& title, const QSt
                                 const QString& startFile)
 {
     return QFileDialog::getOpenFileName(parent, title, startFile, fileFilters(filter).join(u";;"),
-                                        nullptr, QFileDialog::HideNameFilterDetails);
+                                        nullptr, kFileDialogOptions);
 }
 
 QString WidgetDialogs::saveFile(QWidget* parent, const QString& title, const QString& filter,
@@ -82,7 +87,7 @@ QString WidgetDialogs::saveFile(QWidget* parent, const QString& title, const QSt
     QFileDialog dialog(parent, title, startFile);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters(fileFilters(filter));
-    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setOptions(kFileDialogOptions);
     // A name typed without its ending gets the first pattern's, before the replace question.
     const QString pattern = filter.section(QLatin1Char('|'), 1, 1);
     if (pattern.startsWith(QLatin1String("*.")))
@@ -94,7 +99,8 @@ QString WidgetDialogs::saveFile(QWidget* parent, const QString& title, const QSt
 
 QString WidgetDialogs::openFolder(QWidget* parent, const QString& title, const QString& startFolder)
 {
-    return QFileDialog::getExistingDirectory(parent, title, startFolder);
+    return QFileDialog::getExistingDirectory(parent, title, startFolder,
+                                             kFileDialogOptions | QFileDialog::ShowDirsOnly);
 }
 
 void WidgetDialogs::openUrl(const QUrl& url)

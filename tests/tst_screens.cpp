@@ -5,6 +5,7 @@
 #include "AppSetup.h"
 #include "Controls.h"
 #include "DemoFolder.h"
+#include "Dialogs.h"
 #include "Fonts.h"
 #include "FrameSource.h"
 #include "MemberWindow.h"
@@ -19,9 +20,11 @@
 #include <QHeaderView>
 #include <QMediaDevices>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QTableView>
+#include <QTimer>
 #include <QVector3D>
 
 #include <optional>
@@ -47,6 +50,8 @@ public:
         emit taken(frame);
     }
 };
+
+using namespace Qt::StringLiterals;
 
 class TestScreens : public QObject
 {
@@ -263,6 +268,57 @@ private slots:
             WindowChecks::click(w, "Command1");
             QVERIFY(w->findChild<QPlainTextEdit*>("t1")->toPlainText().contains(u'@'));
         });
+    }
+
+    // Qt's own file dialog and message box, as the operator meets them: no English word in them.
+    void standardDialogsSpeakChinese_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("open") << u"open"_s;
+        QTest::newRow("save") << u"save"_s;
+        QTest::newRow("folder") << u"folder"_s;
+        QTest::newRow("question") << u"question"_s;
+    }
+    void standardDialogsSpeakChinese()
+    {
+        QFETCH(QString, kind);
+        QVERIFY(DemoFolder::create(folder->root(), 1));
+        QStringList english;
+        QTimer look;
+        look.callOnTimeout([&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (!dialog || !QTest::qWaitForWindowExposed(dialog))
+                return;
+            look.stop();
+            QStringList texts; // the title and the file types are the caller's
+            for (auto* b : dialog->findChildren<QAbstractButton*>())
+                texts << b->text() << b->toolTip();
+            for (auto* l : dialog->findChildren<QLabel*>())
+                texts << l->text();
+            for (auto* h : dialog->findChildren<QHeaderView*>())
+                for (int i = 0; h->isVisible() && i < h->count(); ++i)
+                    texts << h->model()->headerData(i, h->orientation()).toString();
+            static const QRegularExpression word(u"[A-Za-z]{2,}"_s);
+            for (const QString& t : texts)
+                if (QString(t).remove(folder->root()).contains(word))
+                    english << t;
+            if (const QString dir = qEnvironmentVariable("TALVIO_SCREENS_DIR"); !dir.isEmpty())
+                dialog->grab().save(QDir(dir).filePath(u"dialog-"_s + kind + u".png"_s));
+            dialog->close();
+        });
+        look.start(20);
+        WidgetDialogs real;
+        const QString photo = folder->root() + u"/照片"_s;
+        if (kind == u"open")
+            real.openFile(nullptr, u"选择照片"_s, u"图片文件|*.jpg"_s, photo);
+        else if (kind == u"save")
+            real.saveFile(nullptr, u"导出到 CSV 文件"_s, u"CSV 文件|*.csv"_s, photo + u"/a.csv"_s);
+        else if (kind == u"folder")
+            real.openFolder(nullptr, u"选择文件夹"_s, folder->root());
+        else
+            real.message(nullptr, u"确定？"_s, u"系统提示"_s, Dialogs::Icon::Question,
+                         Dialogs::Buttons::YesNo);
+        QVERIFY2(english.isEmpty(), qPrintable(english.join(u" | ")));
     }
 };
 

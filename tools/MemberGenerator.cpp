@@ -1,6 +1,7 @@
 #include "MemberGenerator.h"
 
 #include "Database.h"
+#include "EngineErrors.h"
 #include "MemberTable.h"
 #include "Schema.h"
 
@@ -117,7 +118,7 @@ static Status insertRows(const Database& db, qint64 count, const PhotoWriter& ph
     {
         QSqlQuery query(db.connection());
         if (!query.prepare(MemberTable::insertStatement())) {
-            const QString why = query.lastError().text();
+            const QString why = EngineErrors::describe(query.lastError());
             query = QSqlQuery();
             db.rollback();
             return Failure{why};
@@ -134,7 +135,7 @@ static Status insertRows(const Database& db, qint64 count, const PhotoWriter& ph
             for (const QVariant& value : MemberTable::textValues(m))
                 query.addBindValue(value);
             if (!query.exec()) {
-                const QString why = query.lastError().text();
+                const QString why = EngineErrors::describe(query.lastError());
                 query = QSqlQuery();
                 db.rollback();
                 return Failure{db.describe(why)};

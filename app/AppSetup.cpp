@@ -19,6 +19,7 @@
 #include "xianshi.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -73,22 +74,66 @@ QString firstWindow()
                                                : QStringLiteral("FirstStart");
 }
 
+namespace {
+QCommandLineParser& parserFor(const QStringList& arguments, bool* parsed)
+{
+    static QCommandLineParser parser;
+    static const bool once = [] {
+        parser.addOption({QStringLiteral("data-dir"), QString(), QStringLiteral("folder")});
+        parser.addOption({{QStringLiteral("v"), QStringLiteral("version")}, QString()});
+        parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QString()});
+        return true;
+    }();
+    (void)once;
+    *parsed = parser.parse(arguments);
+    return parser;
+}
+} // namespace
+
+Asked asked(const QStringList& arguments)
+{
+    bool parsed = false;
+    QCommandLineParser& parser = parserFor(arguments, &parsed);
+    if (parsed && parser.isSet(QStringLiteral("version")))
+        return Asked::Version;
+    return parsed && parser.isSet(QStringLiteral("help")) ? Asked::Help : Asked::Run;
+}
+
+QString versionText()
+{
+    return QStringLiteral("Talvio %1\n").arg(QStringLiteral(TALVIO_VERSION));
+}
+
+QString helpText()
+{
+    return QStringLiteral(
+        "用法：talvio [--data-dir 文件夹]\n\n"
+        "  --data-dir 文件夹  使用该文件夹中的数据库和照片；不指定时，程序所在的\n"
+        "                     文件夹中有 hd.db 就用它，否则用用户的数据文件夹\n"
+        "  -v, --version      显示版本\n"
+        "  -h, --help         显示本说明\n");
+}
+
 bool applyArguments(const QStringList& arguments, QString* problem)
 {
-    const qsizetype at = arguments.indexOf(QStringLiteral("--data-dir"));
-    if (at < 0)
-        return true;
-    if (at + 1 >= arguments.size()) {
-        *problem = QStringLiteral("--data-dir 后面缺少文件夹");
+    bool parsed = false;
+    QCommandLineParser& parser = parserFor(arguments, &parsed);
+    if (!parsed) {
+        *problem = arguments.constLast() == QLatin1String("--data-dir")
+                       ? QStringLiteral("--data-dir 后面缺少文件夹")
+                       : QStringLiteral("无法识别的参数：%1")
+                             .arg(parser.unknownOptionNames().join(QStringLiteral("、")));
         return false;
     }
-    const QString folder = arguments.at(at + 1);
-    if (!QFileInfo(folder).isDir()) {
-        *problem = QStringLiteral("文件夹 %1 不存在").arg(QDir::toNativeSeparators(folder));
+    if (!parser.positionalArguments().isEmpty()) {
+        *problem = QStringLiteral("无法识别的参数：%1")
+                       .arg(parser.positionalArguments().join(QStringLiteral("、")));
         return false;
     }
-    ProgramFolder::setRoot(folder);
-    return true;
+    const Status used = ProgramFolder::useFolder(parser.value(QStringLiteral("data-dir")));
+    if (!used)
+        *problem = used.error();
+    return bool(used);
 }
 
 void finishInterruptedSaves()

@@ -17,7 +17,14 @@ void registerWindows();
 // The window the program starts with: the sign-in window, or the first-start window when the
 // program folder holds no store yet.
 QString firstWindow();
-// Reads "--data-dir DIR" from the arguments; returns false with a message when it is malformed.
+// What the command line asks for: "--version" and "--help" are answered on the terminal before
+// any window, since they must work without a display.
+enum class Asked { Run, Version, Help };
+Asked asked(const QStringList& arguments);
+QString versionText();
+QString helpText();
+// Chooses the program folder: "--data-dir DIR", else the default folder; returns false with a
+// message when the arguments are malformed or the folder cannot be used.
 bool applyArguments(const QStringList& arguments, QString* problem);
 // Takes the program lock for the life of the program and, when no other copy runs, finishes or
 // undoes the saves a crash interrupted. Says so only when files could not be put right.

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QTextStream>
 
 namespace {
 class ExitWhenPainted : public QObject
@@ -22,6 +23,14 @@ public:
 
 int main(int argc, char* argv[])
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (const AppSetup::Asked asked = AppSetup::asked(arguments); asked != AppSetup::Asked::Run) {
+        QTextStream(stdout) << (asked == AppSetup::Asked::Version ? AppSetup::versionText()
+                                                                  : AppSetup::helpText());
+        return 0;
+    }
     QApplication app(argc, argv);
     AppSetup::prepareApplication(app);
 

@@ -7,6 +7,7 @@
 #include "FileChecks.h"
 #include "Form.h"
 #include "Forms.h"
+#include "ProgramFolder.h"
 #include "RecordFixture.h"
 
 #include <QApplication>
@@ -128,6 +129,72 @@ private slots:
         if (report.size() > 1)
             QCOMPARE(report.mid(28), QStringList{u"  ……另有 %1 个"_s.arg(
                                          report[7].section(u'：', 1).chopped(2).toInt() - 20)});
+    }
+
+    // Which program folder a start uses; a malformed command line says why and starts nothing.
+    void folderOfTheStart_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("problem"); // %1 the folder named, %2 the user's data folder
+        QTest::newRow("named") << QStringList{u"--data-dir"_s, u"%1"_s} << QString();
+        QTest::newRow("none named") << QStringList() << QString();
+        QTest::newRow("named, missing")
+            << QStringList{u"--data-dir"_s, u"%1/无"_s} << u"文件夹 %1/无 不存在"_s;
+        QTest::newRow("no folder after")
+            << QStringList{u"--data-dir"_s} << u"--data-dir 后面缺少文件夹"_s;
+        QTest::newRow("unknown") << QStringList{u"--datadir"_s, u"x"_s}
+                                 << u"无法识别的参数：datadir"_s;
+    }
+    void folderOfTheStart()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, problem);
+        const TestFolder named, home;
+        qputenv("XDG_DATA_HOME", home.root().toLocal8Bit());
+        const QString user = home.path(u"Talvio"_s);
+        for (QString& a : arguments)
+            a = a.arg(named.root());
+        QString said;
+        QCOMPARE(AppSetup::applyArguments(QStringList{u"talvio"_s} + arguments, &said),
+                 problem.isEmpty());
+        QCOMPARE(said, problem.arg(named.root()));
+        // The user's data folder is made only when it is the one chosen.
+        QCOMPARE(QFileInfo(user).isDir(), arguments.isEmpty());
+        if (problem.isEmpty())
+            QCOMPARE(ProgramFolder::root(), arguments.isEmpty() ? user : named.root());
+        // A folder beside the program that holds a store is a portable one and comes first.
+        writeFile(named.path(u"hd.db"_s), "");
+        QCOMPARE(ProgramFolder::defaultRoot(named.root(), user), named.root());
+        QCOMPARE(ProgramFolder::defaultRoot(home.root(), user), user);
+    }
+
+    // talvio-admin's folder may be left out: then --data-dir or the same rule names it.
+    void adminFolderLeftOut()
+    {
+        const TestFolder home;
+        const QString user = home.path(u"Talvio"_s);
+        const auto admin = [&](const QStringList& arguments, int exitCode, const QString& text) {
+            QProcess tool;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(u"XDG_DATA_HOME"_s, home.root());
+            tool.setProcessEnvironment(env);
+            tool.setProcessChannelMode(QProcess::MergedChannels);
+            tool.start(TALVIO_ADMIN, arguments);
+            QVERIFY(tool.waitForFinished(30000));
+            const QString output = QString::fromUtf8(tool.readAll());
+            QVERIFY2(output.contains(text), qPrintable(output));
+            QCOMPARE(tool.exitCode(), exitCode);
+        };
+        admin({u"--version"_s}, 0, u"talvio-admin " TALVIO_VERSION "\n"_s);
+        admin({u"--help"_s}, 0, u"不写 DIR 时"_s);
+        admin({u"demo"_s, u"--members"_s, u"2"_s}, 0, u"已创建演示文件夹 "_s + user);
+        admin({u"check"_s}, 0, u"未发现问题"_s);
+        admin({u"backup"_s, u"--data-dir"_s, user}, 0, u"已备份："_s);
+        admin({u"snapshots"_s, user}, 0, u"\t手动\t会员 2\t"_s);
+        // Two folders, an option of another command, a missing argument.
+        admin({u"snapshots"_s, user, u"--data-dir"_s, user}, 2, u"用法："_s);
+        admin({u"check"_s, u"--members"_s, u"3"_s}, 2, u"用法："_s);
+        admin({u"restore"_s}, 2, u"用法："_s);
     }
 };
 

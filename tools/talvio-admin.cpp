@@ -2,6 +2,7 @@
 // register's folder, exports the member list.
 
 #include "Accounts.h"
+#include "AdminCommandLine.h"
 #include "ConsistencyCheck.h"
 #include "Database.h"
 #include "DemoFolder.h"
@@ -37,22 +38,7 @@ QTextStream& err()
 
 int usage()
 {
-    err() << "usage:\n"
-             "  talvio-admin init DIR --operator NAME   create DIR/hd.db with one operator;\n"
-             "                                         the password is read from the terminal\n"
-             "                                         (without echo) or from standard input\n"
-             "  talvio-admin demo DIR [--members N]     create a demo program folder (default 25)\n"
-             "  talvio-admin import-legacy SOURCE DEST  make DEST a program folder from the older\n"
-             "                                         register's folder SOURCE (hd.mdb, 照片)\n"
-             "  talvio-admin snapshots DIR              list the snapshots in DIR/备份\n"
-             "  talvio-admin backup DIR                 take a snapshot of the store and 照片\n"
-             "  talvio-admin restore DIR NAME           put snapshot NAME back, after taking a\n"
-             "                                         snapshot of the present state\n"
-             "  talvio-admin check DIR [--repair]       check store, rows and photo files;\n"
-             "                                         --repair mends what can be mended\n"
-             "  talvio-admin export DIR FILE.xlsx|FILE.csv [--with-id] [--with-photo]\n"
-             "                                         write every member of DIR's store,\n"
-             "                                         newest first, to an Excel or CSV file\n";
+    err() << AdminCommandLine::usage();
     err().flush();
     return 2;
 }
@@ -74,12 +60,6 @@ std::string readLine(const char* prompt, bool terminal)
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
     std::fputs("\n", stderr);
     return line;
-}
-
-QString option(const QStringList& args, const QString& name)
-{
-    const qsizetype at = args.indexOf(name);
-    return (at >= 0 && at + 1 < args.size()) ? args.at(at + 1) : QString();
 }
 
 int init(const QString& folder, const QString& name)
@@ -260,18 +240,8 @@ int check(const QString& folder, bool repair)
     return report->problems.isEmpty() ? 0 : 1;
 }
 
-int exportMembers(const QString& folder, const QStringList& args)
+int exportMembers(const QString& folder, const QString& file, const MemberExport::Options& options)
 {
-    const QString file = args.at(3);
-    MemberExport::Options options;
-    for (const QString& flag : args.mid(4)) {
-        if (flag == QLatin1String("--with-id"))
-            options.withId = true;
-        else if (flag == QLatin1String("--with-photo"))
-            options.withPhoto = true;
-        else
-            return usage();
-    }
     const std::optional<MemberExport::Format> format = MemberExport::formatFor(file);
     if (!format) {
         err() << "无法导出到 " << QDir::toNativeSeparators(file)
@@ -310,31 +280,47 @@ int exportMembers(const QString& folder, const QStringList& args)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments();
-    if (args.size() < 3)
+    // The user's data folder is the one the program itself uses.
+    QCoreApplication::setApplicationName(QStringLiteral("Talvio"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TALVIO_VERSION));
+    AdminCommandLine::Command c;
+    switch (AdminCommandLine::parse(QCoreApplication::arguments(), &c)) {
+    case AdminCommandLine::Asked::Help:
+        QTextStream(stdout) << AdminCommandLine::usage();
+        return 0;
+    case AdminCommandLine::Asked::Version:
+        QTextStream(stdout) << "talvio-admin " << TALVIO_VERSION << "\n";
+        return 0;
+    case AdminCommandLine::Asked::Usage:
         return usage();
-    const QString command = args.at(1);
-    const QString folder = args.at(2);
+    case AdminCommandLine::Asked::Run:
+        break;
+    }
+    QString folder = c.folder;
+    if (folder.isEmpty()) {
+        if (Status chosen = ProgramFolder::useFolder(QString()); !chosen) {
+            err() << chosen.error() << "\n";
+            return 1;
+        }
+        folder = ProgramFolder::root();
+    }
     int status = 2;
-    if (command == QLatin1String("init"))
-        status = init(folder, option(args, QStringLiteral("--operator")));
-    else if (command == QLatin1String("demo"))
-        status = demo(folder, option(args, QStringLiteral("--members")));
-    else if (command == QLatin1String("import-legacy") && args.size() == 4)
-        status = importLegacy(folder, args.at(3));
-    else if (command == QLatin1String("snapshots") && args.size() == 3)
+    if (c.name == QLatin1String("init"))
+        status = init(folder, c.operatorName);
+    else if (c.name == QLatin1String("demo"))
+        status = demo(folder, c.members);
+    else if (c.name == QLatin1String("import-legacy"))
+        status = importLegacy(c.arguments.at(0), folder);
+    else if (c.name == QLatin1String("snapshots"))
         status = listSnapshots(folder);
-    else if (command == QLatin1String("backup") && args.size() == 3)
+    else if (c.name == QLatin1String("backup"))
         status = backup(folder);
-    else if (command == QLatin1String("restore") && args.size() == 4)
-        status = restore(folder, args.at(3));
-    else if (command == QLatin1String("check") &&
-             (args.size() == 3 || (args.size() == 4 && args.at(3) == QLatin1String("--repair"))))
-        status = check(folder, args.size() == 4);
-    else if (command == QLatin1String("export") && args.size() >= 4)
-        status = exportMembers(folder, args);
-    else
-        status = usage();
+    else if (c.name == QLatin1String("restore"))
+        status = restore(folder, c.arguments.at(0));
+    else if (c.name == QLatin1String("check"))
+        status = check(folder, c.repair);
+    else if (c.name == QLatin1String("export"))
+        status = exportMembers(folder, c.arguments.at(0), {c.withId, c.withPhoto});
     err().flush();
     return status;
 }

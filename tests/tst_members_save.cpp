@@ -66,6 +66,8 @@ private slots:
         const QStringList zhao = {"赵六", "男", "30", "123", "10001", "zs@example.com", "上海市"};
         QTest::newRow("name and telephone") << zhao << "赵六-123.jpg" << false;
         QTest::newRow("file of that name replaced") << zhao << "赵六-123.jpg" << true;
+        // The fields typed over a selected member make a new one, with the default photo.
+        QTest::newRow("over a selected member") << zhao << "赵六-123.jpg" << false;
         QTest::newRow("blanks") << QStringList{" ", " ", " ", "  ", " ", " ", " "} << " -  .jpg"
                                 << false;
         QTest::newRow("gender emptied")
@@ -102,6 +104,8 @@ private slots:
         };
         const Member m{13,          typed.at(0), typed.at(1), typed.at(2),    typed.at(3),
                        typed.at(4), typed.at(5), typed.at(6), photo(fileName)};
+        if (QTest::currentDataTag() == "over a selected member"_L1)
+            w.select(0);
         w.fill(m);
         w.click("Command1");
 
@@ -267,8 +271,6 @@ private slots:
 
     void editMovesPhotoWithNameAndTelephone_data();
     void editMovesPhotoWithNameAndTelephone();
-    void pickedPhotoReplacesRecordPhoto_data();
-    void pickedPhotoReplacesRecordPhoto();
     void photoOffItsNameIsBroughtIn_data();
     void photoOffItsNameIsBroughtIn();
     void editOfVanishedRowMovesNoFile();
@@ -282,24 +284,40 @@ void TestMembersSave::editMovesPhotoWithNameAndTelephone_data()
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<bool>("pageAway"); // the grid shows another page when the save is pressed
+    // A picked file: "face" once the record is selected, or before ("face first"), then dropped
+    // by "清空" ("face, 清空"); "own" is the record's own photo file.
+    QTest::addColumn<QString>("pick");
     const QString gender = u"女"_s;
     const QString address = u"南京市鼓楼区中山路1号"_s;
     const QStringList itself = {kSelfUpdate, kUpdated};
     QTest::newRow("unchanged") << QStringList{"李四", "222", gender, address} << itself
-                               << "李四-222.jpg" << false;
+                               << "李四-222.jpg" << false << QString();
     QTest::newRow("new name") << QStringList{"李小四", "222", gender, address} << itself
-                              << "李小四-222.jpg" << false;
-    QTest::newRow("free telephone") << QStringList{"李四", "13812345678", gender, address}
-                                    << QStringList{kUpdated} << "李四-13812345678.jpg" << false;
+                              << "李小四-222.jpg" << false << QString();
+    QTest::newRow("free telephone")
+        << QStringList{"李四", "13812345678", gender, address} << QStringList{kUpdated}
+        << "李四-13812345678.jpg" << false << QString();
     // The record itself holds the number, whatever row the grid is on.
     QTest::newRow("unchanged, grid on another page")
-        << QStringList{"李四", "222", gender, address} << itself << "李四-222.jpg" << true;
+        << QStringList{"李四", "222", gender, address} << itself << "李四-222.jpg" << true
+        << QString();
     // The save checks no field: an emptied address and the gender prompt are stored as they stand.
     QTest::newRow("emptied address, gender prompt")
-        << QStringList{"李四", "222", kPickGender, QString()} << itself << "李四-222.jpg" << false;
+        << QStringList{"李四", "222", kPickGender, QString()} << itself << "李四-222.jpg" << false
+        << QString();
     QTest::newRow("quotes, slash, percent")
         << QStringList{"O'Neil/\"Li\"", "2;%'", "男'", "it's; \\"} << QStringList{kUpdated}
-        << "O'Neil__Li_-2;%'.jpg" << false;
+        << "O'Neil__Li_-2;%'.jpg" << false << QString();
+    const auto picked = [&](const char* tag, const char* name, const char* pick) {
+        QTest::newRow(tag) << QStringList{name, "222", gender, address} << itself
+                           << QString(name) + "-222.jpg" << false << QString(pick);
+    };
+    picked("picked, same name", "李四", "face");
+    picked("picked, renamed", "李小四", "face");
+    picked("picked before selecting", "李小四", "face first");
+    picked("own photo picked, same name", "李四", "own");
+    picked("own photo picked, renamed", "李小四", "own");
+    picked("pick dropped by 清空", "李小四", "face, 清空");
 }
 
 void TestMembersSave::editMovesPhotoWithNameAndTelephone()
@@ -308,10 +326,20 @@ void TestMembersSave::editMovesPhotoWithNameAndTelephone()
     QFETCH(QStringList, messages);
     QFETCH(QString, fileName);
     QFETCH(bool, pageAway);
+    QFETCH(QString, pick);
     const Window w = start(12);
     const Snapshot before = snapshot(*folder);
     const QByteArray ownBytes = bytesOf(photo(u"李四-222.jpg"_s));
+    const QString face = folder->makeJpeg(u"pick/face.jpg"_s, QSize(60, 60), Qt::magenta);
+    const QByteArray faceBytes = bytesOf(face);
+    dialogs->files << (pick == "own"_L1 ? photo(u"李四-222.jpg"_s) : face);
+    if (pick.startsWith("face "_L1) || pick.startsWith("face,"_L1))
+        w.click("Command3");
+    if (pick.endsWith(u"清空"_s))
+        w.click("Command4");
     w.select(1);
+    if (pick == "face"_L1 || pick == "own"_L1)
+        w.click("Command3");
     const qint64 id = w.t8->text().toLongLong();
     w.t1->setText(typed.at(0));
     w.T4->setText(typed.at(1));
@@ -323,7 +351,7 @@ void TestMembersSave::editMovesPhotoWithNameAndTelephone()
     }
     w.click("Command5");
 
-    QCOMPARE(said(), messages);
+    QCOMPARE(summaries(dialogs->messages()), messages);
     QStringList row = before.rows.at(id - 1);
     row[1] = typed.at(0);
     row[4] = typed.at(1);
@@ -333,57 +361,12 @@ void TestMembersSave::editMovesPhotoWithNameAndTelephone()
     QCOMPARE(tableRow(*folder, id), row);
     QCOMPARE(tableRows(*folder).size(), before.rows.size());
     QCOMPARE(photoFiles(*folder), swapped(before.files, u"李四-222.jpg"_s, fileName));
-    QCOMPARE(bytesOf(row[8]), ownBytes);
+    QCOMPARE(bytesOf(row[8]), pick == "face"_L1 || pick == "face first"_L1 ? faceBytes : ownBytes);
+    QCOMPARE(bytesOf(face), faceBytes);
     QCOMPARE(w.fields(), kCleared);
     QCOMPARE(w.t9->text() + ' ' + w.txtPageMsg->text(), u"15 1/2"_s);
     QCOMPARE(w.lss->text(), QString());
-    QCOMPARE(Module1::RecordPhoto + Module1::PhotoChosen, QString());
-}
-
-void TestMembersSave::pickedPhotoReplacesRecordPhoto_data()
-{
-    QTest::addColumn<bool>("pickOwn");   // pick the record's own photo file rather than another
-    QTest::addColumn<bool>("pickFirst"); // pick before selecting the record
-    QTest::addColumn<bool>("clearAfterPick");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("picked, same name") << false << false << false << "李四";
-    QTest::newRow("picked, renamed") << false << false << false << "李小四";
-    QTest::newRow("picked before selecting") << false << true << false << "李小四";
-    QTest::newRow("own photo picked, same name") << true << false << false << "李四";
-    QTest::newRow("own photo picked, renamed") << true << false << false << "李小四";
-    // "清空" drops the pick: the record keeps its own photo.
-    QTest::newRow("pick dropped by 清空") << false << true << true << "李小四";
-}
-
-void TestMembersSave::pickedPhotoReplacesRecordPhoto()
-{
-    QFETCH(bool, pickOwn);
-    QFETCH(bool, pickFirst);
-    QFETCH(bool, clearAfterPick);
-    QFETCH(QString, name);
-    const Window w = start();
-    const QString face = folder->makeJpeg(u"pick/face.jpg"_s, QSize(60, 60), Qt::magenta);
-    const QByteArray faceBytes = bytesOf(face);
-    const QByteArray ownBytes = bytesOf(photo(u"李四-222.jpg"_s));
-    dialogs->files << (pickOwn ? photo(u"李四-222.jpg"_s) : face);
-    if (pickFirst)
-        w.click("Command3");
-    if (clearAfterPick)
-        w.click("Command4");
-    w.select(1);
-    if (!pickFirst)
-        w.click("Command3");
-    w.t1->setText(name);
-    const Snapshot before = snapshot(*folder);
-    w.click("Command5");
-
-    QCOMPARE(summaries(dialogs->messages()), (QStringList{kSelfUpdate, kUpdated}));
-    const QString fileName = name + u"-222.jpg"_s;
-    QCOMPARE(tableRow(*folder, 2).at(8), photo(fileName));
-    QCOMPARE(photoFiles(*folder), swapped(before.files, u"李四-222.jpg"_s, fileName));
-    QCOMPARE(bytesOf(photo(fileName)), !clearAfterPick && !pickOwn ? faceBytes : ownBytes);
-    QCOMPARE(bytesOf(face), faceBytes);
-    QCOMPARE(Module1::PhotoSource + Module1::PhotoChosen, QString());
+    QCOMPARE(Module1::RecordPhoto + Module1::PhotoSource + Module1::PhotoChosen, QString());
 }
 
 void TestMembersSave::photoOffItsNameIsBroughtIn_data()

@@ -3,6 +3,7 @@
 // opens after it.
 
 #include "Accounts.h"
+#include "AdminTool.h"
 #include "AppSetup.h"
 #include "FileChecks.h"
 #include "Form.h"
@@ -173,17 +174,10 @@ private slots:
     {
         const TestFolder home;
         const QString user = home.path(u"Talvio"_s);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"XDG_DATA_HOME"_s, home.root());
         const auto admin = [&](const QStringList& arguments, int exitCode, const QString& text) {
-            QProcess tool;
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert(u"XDG_DATA_HOME"_s, home.root());
-            tool.setProcessEnvironment(env);
-            tool.setProcessChannelMode(QProcess::MergedChannels);
-            tool.start(TALVIO_ADMIN, arguments);
-            QVERIFY(tool.waitForFinished(30000));
-            const QString output = QString::fromUtf8(tool.readAll());
-            QVERIFY2(output.contains(text), qPrintable(output));
-            QCOMPARE(tool.exitCode(), exitCode);
+            runAdmin(arguments, exitCode, text, env);
         };
         admin({u"--version"_s}, 0, u"talvio-admin " TALVIO_VERSION "\n"_s);
         admin({u"--help"_s}, 0, u"不写 DIR 时"_s);

@@ -1,6 +1,7 @@
 // Snapshots before a clear and at sign-in, restoring them, the keeping rules, the consistency
 // check and its repair, and a program killed in the middle of its work.
 
+#include "AdminTool.h"
 #include "ConsistencyCheck.h"
 #include "MemberRecords.h"
 #include "MemberWorld.h"
@@ -252,15 +253,6 @@ private slots:
         world();
         folder->makeJpeg(photo(u"orphan.jpg"_s));
         const QString root = folder->root();
-        const auto admin = [&](const QStringList& arguments, int exitCode, const QString& text) {
-            QProcess tool;
-            tool.setProcessChannelMode(QProcess::MergedChannels);
-            tool.start(TALVIO_ADMIN, arguments);
-            QVERIFY(tool.waitForFinished(30000));
-            const QString said = QString::fromUtf8(tool.readAll());
-            QVERIFY2(said.contains(text), qPrintable(said));
-            QCOMPARE(tool.exitCode(), exitCode);
-        };
         // One that expires when the next is taken.
         const QDateTime old = QDateTime::currentDateTime().addDays(-91);
         // While it is being taken, nothing in the folder passes for a finished snapshot.
@@ -270,27 +262,27 @@ private slots:
         };
         QVERIFY(Snapshots::take(root, Reason::BeforeClear, look, old));
         QCOMPARE(seen, QStringList());
-        admin({u"backup"_s, root}, 0, u"已备份："_s);
-        admin({u"snapshots"_s, root}, 0, u"\t手动\t会员 3\t照片 4\t"_s);
+        runAdmin({u"backup"_s, root}, 0, u"已备份："_s);
+        runAdmin({u"snapshots"_s, root}, 0, u"\t手动\t会员 3\t照片 4\t"_s);
         QCOMPARE(snapshots().size(), 1);
         const QString taken = snapshots().value(0).name;
         QVERIFY(QFile::remove(backups() + '/' + taken + u"/hd.db"_s));
         const auto backup = ::snapshot(backups());
         addMember(*folder, u"赵六"_s, u"444"_s);
         const auto before = snapshot(*folder);
-        admin({u"restore"_s, root, u"nope"_s}, 1, u"恢复失败，未作改动："_s);
-        admin({u"restore"_s, root, u"../照片"_s}, 1, u"中没有名为“../照片”的备份"_s);
-        admin({u"restore"_s, root, taken}, 1, u"中没有数据库，无法恢复"_s);
+        runAdmin({u"restore"_s, root, u"nope"_s}, 1, u"恢复失败，未作改动："_s);
+        runAdmin({u"restore"_s, root, u"../照片"_s}, 1, u"中没有名为“../照片”的备份"_s);
+        runAdmin({u"restore"_s, root, taken}, 1, u"中没有数据库，无法恢复"_s);
         {
             ProgramLock running(root);
             running.share();
-            admin({u"restore"_s, root, taken}, 1, u"正在使用文件夹"_s);
-            admin({u"check"_s, root, u"--repair"_s}, 1, u"正在使用文件夹"_s);
+            runAdmin({u"restore"_s, root, taken}, 1, u"正在使用文件夹"_s);
+            runAdmin({u"check"_s, root, u"--repair"_s}, 1, u"正在使用文件夹"_s);
         }
         QCOMPARE(changes(before), QStringList());
         QCOMPARE(::snapshot(backups()), backup);
-        admin({u"check"_s, root}, 1, u"orphan.jpg 不属于任何会员"_s);
-        admin({u"check"_s, root, u"--repair"_s}, 0, u"未发现问题\n"_s);
+        runAdmin({u"check"_s, root}, 1, u"orphan.jpg 不属于任何会员"_s);
+        runAdmin({u"check"_s, root, u"--repair"_s}, 0, u"未发现问题\n"_s);
     }
 };
 

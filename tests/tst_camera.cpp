@@ -55,18 +55,15 @@ private slots:
 
     void cropAndScale_data()
     {
-        QTest::addColumn<QSize>("frame");
-        QTest::addColumn<QRect>("crop");
-        QTest::addColumn<QSize>("stored");
+        // Columns: frame, crop, stored
+        dataColumns<QSize, QRect, QSize>();
         // The width 1000 at 2175:2775 is 1275.86 high; the height 480 is 376.2 wide.
         QTest::newRow("tall") << QSize(1000, 3000) << QRect(0, 862, 1000, 1276) << QSize(940, 1200);
         QTest::newRow("wide") << QSize(640, 480) << QRect(132, 0, 376, 480) << QSize(376, 480);
     }
     void cropAndScale()
     {
-        QFETCH(QSize, frame);
-        QFETCH(QRect, crop);
-        QFETCH(QSize, stored);
+        const auto [frame, crop, stored] = dataRow<QSize, QRect, QSize>();
         QCOMPARE(CapturedPhoto::cropOf(frame), crop);
         // All green: no red of the rest.
         QCOMPARE(CapturedPhoto::fromFrame(frameOf(frame)), WindowChecks::flat(stored, Qt::green));
@@ -76,8 +73,8 @@ private slots:
     {
         // A button of the member window, after which no photo is held, or none: "拍照" again,
         // after which one photo is held, the new one or the first.
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("said");
+        // Columns: button, said
+        dataColumns<QString, QString>();
         QTest::newRow("add") << u"Command1"_s << kAdded;
         QTest::newRow("清空") << u"Command4"_s << QString();
         QTest::newRow("edit of a row gone meanwhile") << u"Command5"_s << kNotUpdated;
@@ -89,8 +86,7 @@ private slots:
     }
     void takenPhotoIsHeldUntilStoredOrDropped()
     {
-        QFETCH(QString, button);
-        QFETCH(QString, said);
+        const auto [button, said] = dataRow<QString, QString>();
         const QByteArray then = QTest::currentDataTag();
         const Window w = start();
         w.select(1); // 李四

@@ -90,8 +90,8 @@ private slots:
 
     void valueSurvivesBothFormats_data()
     {
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QByteArray>("csvField");
+        // Columns: value, csvField
+        dataColumns<QString, QByteArray>();
         QTest::newRow("comma") << u"上海,浦东"_s << "\"上海,浦东\""_ba;
         QTest::newRow("quotes") << u"他说\"好\""_s << "\"他说\"\"好\"\"\""_ba;
         QTest::newRow("line feed") << u"一\n二"_s << "\"一\n二\""_ba;
@@ -105,8 +105,7 @@ private slots:
     }
     void valueSurvivesBothFormats()
     {
-        QFETCH(QString, value);
-        QFETCH(QByteArray, csvField);
+        const auto [value, csvField] = dataRow<QString, QByteArray>();
         Member m = person(value, u"123"_s);
         added << (m.id = insertRow(*folder, m));
         const Database db = folder->open();
@@ -148,9 +147,8 @@ private slots:
 
     void failedExportKeepsTheTarget_data()
     {
-        QTest::addColumn<Fault>("fault");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("said"); // how the error starts; %1 stands for the file
+        // Columns: fault, name, said (how the error starts; %1 stands for the file)
+        dataColumns<Fault, QString, QString>();
         QTest::newRow("cancelled") << Fault::Cancel << u"a.csv"_s << u"导出已取消，未写入 %1"_s;
         QTest::newRow("folder is a file") << Fault::NoFolder << u"a.csv"_s << u"无法写入 %1："_s;
         QTest::newRow("cell too long for excel")
@@ -162,9 +160,7 @@ private slots:
     }
     void failedExportKeepsTheTarget()
     {
-        QFETCH(Fault, fault);
-        QFETCH(QString, name);
-        QFETCH(QString, said);
+        const auto [fault, name, said] = dataRow<Fault, QString, QString>();
         // Newest, so an Excel export meets it first; a CSV cell has no limit.
         Member longOne = person(u"长地址"_s, u"1"_s);
         longOne.dizhi = QString(XlsxWriter::kCellLimit + 1, u'长');

@@ -64,9 +64,8 @@ private slots:
     // again unprivileged, where the permission really refuses.
     void press_data()
     {
-        QTest::addColumn<QStringList>("acts");
-        QTest::addColumn<QString>("says");
-        QTest::addColumn<QString>("left");
+        // Columns: acts, says, left
+        dataColumns<QStringList, QString, QString>();
         const QString import = u"importButton"_s;
         QTest::newRow("made") << QStringList{"make", " 张经理 ", "Abc 123", "Abc 123"}
                               << u"数据库已建立，请用操作员《张经理》登陆"_s << "admin";
@@ -88,9 +87,7 @@ private slots:
     }
     void press()
     {
-        QFETCH(QStringList, acts);
-        QFETCH(QString, says);
-        QFETCH(QString, left);
+        const auto [acts, says, left] = dataRow<QStringList, QString, QString>();
         DialogScript dialogs;
         TestFolder folder;
         // An import needs its photo folders empty; the sign-in after a made store, a default photo.
@@ -135,8 +132,8 @@ private slots:
     // Which program folder a start uses; a malformed command line says why and starts nothing.
     void folderOfTheStart_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("problem"); // %1 the folder named, %2 the user's data folder
+        // Columns: arguments, problem (%1 the folder named, %2 the user's data folder)
+        dataColumns<QStringList, QString>();
         QTest::newRow("named") << QStringList{u"--data-dir"_s, u"%1"_s} << QString();
         QTest::newRow("none named") << QStringList() << QString();
         QTest::newRow("named, missing")
@@ -148,8 +145,7 @@ private slots:
     }
     void folderOfTheStart()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, problem);
+        auto [arguments, problem] = dataRow<QStringList, QString>();
         const TestFolder named, home;
         qputenv("XDG_DATA_HOME", home.root().toLocal8Bit());
         const QString user = home.path(u"Talvio"_s);

@@ -140,9 +140,8 @@ private slots:
 
     void everyRowOperatorAndPhotoArrives_data()
     {
-        QTest::addColumn<QStringList>("writerArgs");
-        QTest::addColumn<QString>("defaultPhoto");
-        QTest::addColumn<bool>("targetHasEmptyFolders");
+        // Columns: writerArgs, defaultPhoto, targetHasEmptyFolders
+        dataColumns<QStringList, QString, bool>();
         QTest::newRow("compressed text, an extra column, odd operators, default 1.JPG")
             << QStringList{"--members",      "40",          "--variant",       "5",
                            "--extra-column", "user.beizhu", "--more-operators"}
@@ -153,9 +152,8 @@ private slots:
     }
     void everyRowOperatorAndPhotoArrives()
     {
-        QFETCH(QStringList, writerArgs);
-        QFETCH(QString, defaultPhoto);
-        QFETCH(bool, targetHasEmptyFolders);
+        const auto [writerArgs, defaultPhoto, targetHasEmptyFolders] =
+            dataRow<QStringList, QString, bool>();
         Fixture f;
         makeSource(f, writerArgs, defaultPhoto);
         if (QTest::currentTestFailed())
@@ -237,10 +235,8 @@ private slots:
     // The photo folder case runs again unprivileged, where the permission really refuses.
     void badInputChangesNothing_data()
     {
-        QTest::addColumn<QStringList>("writerArgs");
-        QTest::addColumn<QString>("damage");
-        QTest::addColumn<QString>("says"); // %1 is `named`, below the temporary folder
-        QTest::addColumn<QString>("named");
+        // Columns: writerArgs, damage, says (%1 is `named`, below the temporary folder), named
+        dataColumns<QStringList, QString, QString, QString>();
         const QString m = u"旧会员管理/hd.mdb"_s;
         const QString cut = u"文件 %1 不完整或已损坏（可能被截断）"_s;
         QTest::newRow("no hd.mdb")
@@ -276,10 +272,8 @@ private slots:
     }
     void badInputChangesNothing()
     {
-        QFETCH(QStringList, writerArgs);
-        QFETCH(QString, damage);
-        QFETCH(QString, says);
-        QFETCH(QString, named);
+        const auto [writerArgs, damage, says, named] =
+            dataRow<QStringList, QString, QString, QString>();
         Fixture f;
         makeSource(f, QStringList{"--members", "300"} + writerArgs);
         if (QTest::currentTestFailed())

@@ -114,18 +114,15 @@ private slots:
 
     void withoutSelection_data()
     {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("page"); // a delete reloads the list, an edit leaves it
+        // Columns: button, message, page (a delete reloads the list, an edit leaves it)
+        dataColumns<QString, QString, QString>();
         QTest::newRow("delete") << "Command2" << line(u"请选择一个学生"_s, u"删除失败"_s) << "1/2";
         QTest::newRow("edit") << "Command5" << line(u"请选择要更新的会员"_s, u"更新缺少对象"_s)
                               << "2/2";
     }
     void withoutSelection()
     {
-        QFETCH(QString, button);
-        QFETCH(QString, message);
-        QFETCH(QString, page);
+        const auto [button, message, page] = dataRow<QString, QString, QString>();
         prepareStore(*folder, 12);
         const Window w = openWindow();
         const Snapshot before = snapshot(*folder);
@@ -148,10 +145,10 @@ private slots:
 
     void deleteRemovesRowAndPhoto_data()
     {
-        QTest::addColumn<QString>("photoFile"); // of 李四, "" for the conventional name
-        QTest::addColumn<bool>("lose");         // the file goes before the window opens
-        QTest::addColumn<bool>("loseLater");    // the file goes once the row is selected
-        QTest::addColumn<QList<qint64>>("ids"); // of 张三, 李四 (deleted) and 王五; 0: automatic
+        // Columns: photoFile (of 李四, "" for the conventional name), lose (the file goes before
+        // the window opens), loseLater (the file goes once the row is selected), ids (of 张三, 李四
+        // (deleted) and 王五; 0: automatic)
+        dataColumns<QString, bool, bool, QList<qint64>>();
         const QList<qint64> automatic{0, 0, 0};
         QTest::newRow("photo present") << "" << false << false << automatic;
         QTest::newRow("photo removed after selection") << "" << false << true << automatic;
@@ -164,10 +161,8 @@ private slots:
     }
     void deleteRemovesRowAndPhoto()
     {
-        QFETCH(QString, photoFile);
-        QFETCH(bool, lose);
-        QFETCH(bool, loseLater);
-        QFETCH(QList<qint64>, ids);
+        const auto [photoFile, lose, loseLater, ids] =
+            dataRow<QString, bool, bool, QList<qint64>>();
         prepareStore(*folder);
         addMember(*folder, u"张三"_s, u"111"_s, {}, Qt::red, ids.at(0));
         const Member li = addMember(*folder, u"李四"_s, u"222"_s, photoFile, Qt::green, ids.at(1));
@@ -256,8 +251,8 @@ private slots:
 
     void clearAsksFirst_data()
     {
-        QTest::addColumn<int>("members");
-        QTest::addColumn<bool>("yes");
+        // Columns: members, yes
+        dataColumns<int, bool>();
         // No question on an empty store: the count shown says it is empty already.
         QTest::newRow("empty store") << 0 << true;
         QTest::newRow("answered No") << 13 << false;
@@ -265,8 +260,7 @@ private slots:
     }
     void clearAsksFirst()
     {
-        QFETCH(int, members);
-        QFETCH(bool, yes);
+        const auto [members, yes] = dataRow<int, bool>();
         prepareStore(*folder, members);
         // Files the clearing must tell apart: other extensions stay, any case of ".jpg" goes.
         for (const char* name : {"notes.txt", "UPPER.JPG", "b.png"})
@@ -328,9 +322,8 @@ private slots:
 
     void saveCutShortIsPutRightAtNextStart_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("moment");
-        QTest::addColumn<QStringList>("photos"); // "照片" once all is put right
+        // Columns: kind, moment, photos ("照片" once all is put right)
+        dataColumns<QString, QString, QStringList>();
         const QString old = u"张三-111.jpg"_s;
         QTest::newRow("add, not committed") << "add"
                                             << "before" << QStringList{old};
@@ -349,9 +342,7 @@ private slots:
     }
     void saveCutShortIsPutRightAtNextStart()
     {
-        QFETCH(QString, kind);
-        QFETCH(QString, moment);
-        QFETCH(QStringList, photos);
+        const auto [kind, moment, photos] = dataRow<QString, QString, QStringList>();
         prepareStore(*folder);
         addMember(*folder, u"张三"_s, u"111"_s);
         const Snapshot before = snapshot(*folder);

@@ -60,9 +60,8 @@ private slots:
 
     void addStoresFieldsAsTyped_data()
     {
-        QTest::addColumn<QStringList>("typed"); // name, gender, age, telephone, QQ, e-mail, address
-        QTest::addColumn<QString>("fileName");
-        QTest::addColumn<bool>("targetTaken");
+        // Columns: typed (name, gender, age, telephone, QQ, e-mail, address), fileName, targetTaken
+        dataColumns<QStringList, QString, bool>();
         const QStringList zhao = {"赵六", "男", "30", "123", "10001", "zs@example.com", "上海市"};
         QTest::newRow("name and telephone") << zhao << "赵六-123.jpg" << false;
         QTest::newRow("file of that name replaced") << zhao << "赵六-123.jpg" << true;
@@ -90,9 +89,7 @@ private slots:
     }
     void addStoresFieldsAsTyped()
     {
-        QFETCH(QStringList, typed);
-        QFETCH(QString, fileName);
-        QFETCH(bool, targetTaken);
+        const auto [typed, fileName, targetTaken] = dataRow<QStringList, QString, bool>();
         const Window w = start(9);
         if (targetTaken)
             folder->makeJpeg(photo(fileName), QSize(80, 80), Qt::green);
@@ -126,9 +123,8 @@ private slots:
 
     void telephoneOfOthersIsRefused_data()
     {
-        QTest::addColumn<bool>("edit");
-        QTest::addColumn<QString>("telephone"); // "" selects 张三 for an add
-        QTest::addColumn<QStringList>("messages");
+        // Columns: edit, telephone ("" selects 张三 for an add), messages
+        dataColumns<bool, QString, QStringList>();
         const QString counted = u"返回库内数据条数"_s;
         const QString refused = line(u"录入失败"_s, kInfo);
         const QString one = line(u"数据库内已经有1条这样的会员记录，不能加为会员"_s, counted);
@@ -146,9 +142,7 @@ private slots:
     }
     void telephoneOfOthersIsRefused()
     {
-        QFETCH(bool, edit);
-        QFETCH(QString, telephone);
-        QFETCH(QStringList, messages);
+        const auto [edit, telephone, messages] = dataRow<bool, QString, QStringList>();
         const Window w = start(20, 2);
         const QString picked = folder->makeJpeg(u"pick/face.jpg"_s);
         dialogs->files << picked;
@@ -184,9 +178,9 @@ private slots:
 
     void photoPick_data()
     {
-        QTest::addColumn<QStringList>("picks"); // files below "pick"; "" cancels
-        QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<QString>("held"); // the pick held at the end, "" for none
+        // Columns: picks (files below "pick"; "" cancels), messages, held (the pick held at the
+        // end, "" for none)
+        dataColumns<QStringList, QStringList, QString>();
         const QString failed = line(kPickFailed, kInfo);
         const QString refused = critical(kPickFailed + u"："_s, kInfo);
         QTest::newRow("picture") << QStringList{"a.jpg"} << QStringList{} << "a.jpg";
@@ -205,9 +199,7 @@ private slots:
     }
     void photoPick()
     {
-        QFETCH(QStringList, picks);
-        QFETCH(QStringList, messages);
-        QFETCH(QString, held);
+        const auto [picks, messages, held] = dataRow<QStringList, QStringList, QString>();
         const Window w = start();
         const auto pickPath = [this](const QString& name) {
             return folder->path("pick/" + name);
@@ -280,13 +272,11 @@ private slots:
 
 void TestMembersSave::editMovesPhotoWithNameAndTelephone_data()
 {
-    QTest::addColumn<QStringList>("typed"); // name, telephone, gender, address
-    QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<QString>("fileName");
-    QTest::addColumn<bool>("pageAway"); // the grid shows another page when the save is pressed
     // A picked file: "face" once the record is selected, or before ("face first"), then dropped
     // by "清空" ("face, 清空"); "own" is the record's own photo file.
-    QTest::addColumn<QString>("pick");
+    // Columns: typed (name, telephone, gender, address), messages, fileName, pageAway (the grid
+    // shows another page when the save is pressed), pick
+    dataColumns<QStringList, QStringList, QString, bool, QString>();
     const QString gender = u"女"_s;
     const QString address = u"南京市鼓楼区中山路1号"_s;
     const QStringList itself = {kSelfUpdate, kUpdated};
@@ -322,11 +312,8 @@ void TestMembersSave::editMovesPhotoWithNameAndTelephone_data()
 
 void TestMembersSave::editMovesPhotoWithNameAndTelephone()
 {
-    QFETCH(QStringList, typed);
-    QFETCH(QStringList, messages);
-    QFETCH(QString, fileName);
-    QFETCH(bool, pageAway);
-    QFETCH(QString, pick);
+    const auto [typed, messages, fileName, pageAway, pick] =
+        dataRow<QStringList, QStringList, QString, bool, QString>();
     const Window w = start(12);
     const Snapshot before = snapshot(*folder);
     const QByteArray ownBytes = bytesOf(photo(u"李四-222.jpg"_s));
@@ -372,9 +359,9 @@ void TestMembersSave::editMovesPhotoWithNameAndTelephone()
 
 void TestMembersSave::photoOffItsNameIsBroughtIn_data()
 {
-    QTest::addColumn<Where>("where");
-    QTest::addColumn<QStringList>("messages");
     // A lost photo is replaced by the default photo; one kept outside "照片" is copied in and the
+    // Columns: where, messages
+    dataColumns<Where, QStringList>();
     // outside file is left alone.
     QTest::newRow("lost before selection, repaired")
         << Where::LostBeforeSelection
@@ -393,8 +380,7 @@ void TestMembersSave::photoOffItsNameIsBroughtIn_data()
 
 void TestMembersSave::photoOffItsNameIsBroughtIn()
 {
-    QFETCH(Where, where);
-    QFETCH(QStringList, messages);
+    const auto [where, messages] = dataRow<Where, QStringList>();
     fill();
     // The stored path is not the conventional one, so the save gives the photo a new file.
     const Member odd = addMember(
@@ -442,10 +428,8 @@ void TestMembersSave::editOfVanishedRowMovesNoFile()
 
 void TestMembersSave::failedSaveChangesNothing_data()
 {
-    QTest::addColumn<bool>("edit");
-    QTest::addColumn<Fault>("fault");
-    QTest::addColumn<bool>("pick");
-    QTest::addColumn<QString>("names"); // what the message names, below the program folder
+    // Columns: edit, fault, pick, names (what the message names, below the program folder)
+    dataColumns<bool, Fault, bool, QString>();
     QTest::newRow("add, photo folder read-only") << false << Fault::ReadOnly << true << "照片";
     QTest::newRow("add, store locked") << false << Fault::Locked << true << "hd.db";
     QTest::newRow("add, picked file removed")
@@ -462,10 +446,7 @@ void TestMembersSave::failedSaveChangesNothing_data()
 
 void TestMembersSave::failedSaveChangesNothing()
 {
-    QFETCH(bool, edit);
-    QFETCH(Fault, fault);
-    QFETCH(bool, pick);
-    QFETCH(QString, names);
+    const auto [edit, fault, pick, names] = dataRow<bool, Fault, bool, QString>();
     const Window w = start();
     // A file under the new member's name must survive a failed add untouched.
     if (!edit)

@@ -184,10 +184,9 @@ private slots:
 
     void signIn_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<QString>("message"); // empty: signs in
-        QTest::addColumn<QString>("store");   // how the store is broken, if it is
+        // Columns: name, password, message (empty: signs in), store (how the store is broken, if it
+        // is)
+        dataColumns<QString, QString, QString, QString>();
         const auto row = [](const char* tag, const char* name, const char* password,
                             const QString& message = {}, const char* store = "") {
             QTest::newRow(tag) << QString(name) << QString(password) << message << QString(store);
@@ -209,10 +208,7 @@ private slots:
     }
     void signIn()
     {
-        QFETCH(QString, name);
-        QFETCH(QString, password);
-        QFETCH(QString, message);
-        QFETCH(QString, store);
+        const auto [name, password, message, store] = dataRow<QString, QString, QString, QString>();
         Form* window = Forms::instance().show(u"admin"_s);
         const QString file = breakStore(store);
         const QByteArray bytes = bytesOf(file);
@@ -248,8 +244,8 @@ private slots:
 
     void loadStep_data()
     {
-        QTest::addColumn<QString>("form");
-        QTest::addColumn<QString>("situation");
+        // Columns: form, situation
+        dataColumns<QString, QString>();
         for (const char* form : {"admin", "admin1"})
             for (const char* situation : {"first start", "default photo deleted",
                                           "photo folder missing", "file 照片", "read-only folder"})
@@ -257,8 +253,7 @@ private slots:
     }
     void loadStep()
     {
-        QFETCH(QString, form);
-        QFETCH(QString, situation);
+        const auto [form, situation] = dataRow<QString, QString>();
         const QString photos = folder->path(u"照片"_s), templates = folder->path(u"模版照片"_s);
         const bool defaultThere =
             situation.startsWith("photo"_L1) || situation.startsWith("file"_L1);
@@ -346,9 +341,9 @@ private slots:
 
     void passwordChange_data()
     {
-        QTest::addColumn<QString>("store");     // what became of it since the sign-in, or who
-        QTest::addColumn<QStringList>("typed"); // old password, new one, new one again
-        QTest::addColumn<QString>("message");
+        // Columns: store (what became of it since the sign-in, or who), typed (old password, new
+        // one, new one again), message
+        dataColumns<QString, QStringList, QString>();
         const QString blank = line(u"请输入新口令！"_s, u"修改口令"_s, kCritical);
         const QString differ = line(u"两次输入的新口令必须相同！"_s, u"修改口令"_s, kCritical);
         const auto row = [](const char* tag, const char* old, const char* new0, const char* new1,
@@ -373,9 +368,7 @@ private slots:
     }
     void passwordChange()
     {
-        QFETCH(QString, store);
-        QFETCH(QStringList, typed);
-        QFETCH(QString, message);
+        const auto [store, typed, message] = dataRow<QString, QStringList, QString>();
         const QString user = store == "O'Brien"_L1 ? store : u"admin"_s;
         QVERIFY(Accounts::add(folder->open(), u"other"_s, u"keep"_s));
         if (store == "O'Brien"_L1)
@@ -462,10 +455,9 @@ private slots:
 
     void pickAndSave_data()
     {
-        QTest::addColumn<QString>("name"); // empty: the dialog is cancelled
-        QTest::addColumn<QSize>("size");   // of a real JPEG; invalid: the bytes below
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("outcome"); // of picking, or what breaks before the save
+        // Columns: name (empty: the dialog is cancelled), size (of a real JPEG; invalid: the bytes
+        // below), bytes, outcome (of picking, or what breaks before the save)
+        dataColumns<QString, QSize, QByteArray, QString>();
         const auto row = [](const char* tag, const char* name, QSize size, const char* outcome,
                             const QByteArray& bytes = {}) {
             QTest::newRow(tag) << QString(name) << size << bytes << QString(outcome);
@@ -483,10 +475,7 @@ private slots:
     }
     void pickAndSave()
     {
-        QFETCH(QString, name);
-        QFETCH(QSize, size);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, outcome);
+        const auto [name, size, bytes, outcome] = dataRow<QString, QSize, QByteArray, QString>();
         const QString templates = ProgramFolder::templateFolder();
         const QByteArray oldBytes = bytesOf(ProgramFolder::defaultPhoto());
         auto* box = findIn<PhotoBox>(Forms::instance().show(u"tiantu"_s), "Picture1");
@@ -588,9 +577,9 @@ private slots:
 
     void addressesJoinedInStoredOrder_data()
     {
-        QTest::addColumn<QStringList>("addresses"); // "id=address" keeps that id
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("store"); // how the store is broken, if it is
+        // Columns: addresses ("id=address" keeps that id), text, store (how the store is broken, if
+        // it is)
+        dataColumns<QStringList, QString, QString>();
         const auto row = [](const char* tag, const QStringList& addresses, const char* text,
                             const char* store = "") {
             QTest::newRow(tag) << addresses << QString(text) << QString(store);
@@ -606,9 +595,7 @@ private slots:
     }
     void addressesJoinedInStoredOrder()
     {
-        QFETCH(QStringList, addresses);
-        QFETCH(QString, text);
-        QFETCH(QString, store);
+        const auto [addresses, text, store] = dataRow<QStringList, QString, QString>();
         for (int i = 0; i < addresses.size(); ++i) {
             Member m = RecordTests::person(u"会员%1"_s.arg(i), u"1380000%1"_s.arg(i));
             m.id = addresses.at(i).section(u'=', -2, -2).toLongLong();
@@ -696,8 +683,8 @@ private slots:
     }
     void pagesAndRecords_data()
     {
-        QTest::addColumn<QList<qint64>>("ids");
-        QTest::addColumn<int>("pages");
+        // Columns: ids, pages
+        dataColumns<QList<qint64>, int>();
         QList<qint64> ids;
         for (qint64 id = 1; id <= 31; ++id)
             ids << id;
@@ -715,8 +702,7 @@ private slots:
     }
     void pagesAndRecords()
     {
-        QFETCH(QList<qint64>, ids);
-        QFETCH(int, pages);
+        auto [ids, pages] = dataRow<QList<qint64>, int>();
         std::sort(ids.begin(), ids.end(), std::greater<>());
         QMap<qint64, Member> members;
         for (qint64 id : ids)
@@ -807,11 +793,9 @@ private slots:
 
     void photoOfTheRecord_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("photo");  // as stored; "" for the member's own path
-        QTest::addColumn<QString>("broken"); // "own" and "default" hold the bytes below
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("repaired"); // the name of the copy made in 照片
+        // Columns: name, photo (as stored; "" for the member's own path), broken ("own" and
+        // "default" hold the bytes below), bytes, repaired (the name of the copy made in 照片)
+        dataColumns<QString, QString, QString, QByteArray, QString>();
         const auto add = [](const char* row, const QString& name, const QString& photo,
                             const QString& broken, const QByteArray& bytes = {},
                             const QString& repaired = {}) {
@@ -834,11 +818,8 @@ private slots:
     }
     void photoOfTheRecord()
     {
-        QFETCH(QString, name);
-        QFETCH(QString, photo);
-        QFETCH(QString, broken);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, repaired);
+        const auto [name, photo, broken, bytes, repaired] =
+            dataRow<QString, QString, QString, QByteArray, QString>();
         const QString defaultPhoto = folder->makeDefaultPhoto(QSize(60, 30));
         const QString phone = QStringLiteral("13800000001");
         const QString path = photo.isEmpty() ? PhotoFiles::memberPhotoPath(name, phone)
@@ -902,9 +883,9 @@ private slots:
 
     void condition_data()
     {
-        QTest::addColumn<QStringList>("typed");   // box, text, box, text...
-        QTest::addColumn<QList<qint64>>("found"); // of the members below
-        QTest::addColumn<QString>("message");     // instead of a result
+        // Columns: typed (box, text, box, text...), found (of the members below), message (instead
+        // of a result)
+        dataColumns<QStringList, QList<qint64>, QString>();
         using Ids = QList<qint64>;
         const auto add = [](const char* name, const QStringList& typed, const Ids& found,
                             const QString& message = {}) {
@@ -952,9 +933,7 @@ private slots:
     }
     void condition()
     {
-        QFETCH(QStringList, typed);
-        QFETCH(QList<qint64>, found);
-        QFETCH(QString, message);
+        const auto [typed, found, message] = dataRow<QStringList, QList<qint64>, QString>();
         // Name, gender, age, telephone, QQ, mail, address.
         for (const char* row :
              {"Tom O'Neil|男|31|13900000001|555001|Tom.ONeil@Example.com|Main Street 5",

@@ -99,16 +99,15 @@ private slots:
     // The unprivileged run repeats the read-only row, where the folder really refuses.
     void clearTakesASnapshotFirst_data()
     {
-        QTest::addColumn<QString>("backupFolder");
-        QTest::addColumn<QString>("told");
+        // Columns: backupFolder, told
+        dataColumns<QString, QString>();
         QTest::newRow("then restored") << u""_s << line(u"数据库清空"_s, kDone);
         QTest::newRow("file in place of 备份") << u"file"_s << critical(u"数据库未清空："_s);
         QTest::newRow("read-only 备份") << u"read-only"_s << critical(u"数据库未清空："_s);
     }
     void clearTakesASnapshotFirst()
     {
-        QFETCH(QString, backupFolder);
-        QFETCH(QString, told);
+        const auto [backupFolder, told] = dataRow<QString, QString>();
         world();
         QVERIFY(QDir().mkpath(folder->path(u"照片/无法显示"_s)));
         writeNonPicture(folder->path(u"照片/无法显示/kept.jpg"_s));

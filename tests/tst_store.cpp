@@ -197,9 +197,8 @@ private slots:
 
     void verifyAnswers_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<Accounts::Verdict>("expected");
+        // Columns: name, password, expected
+        dataColumns<QString, QString, Accounts::Verdict>();
         const auto row = [](const char* tag, const char* name, const char* password, V expected) {
             QTest::newRow(tag) << QString(name) << QString(password) << expected;
         };
@@ -215,9 +214,7 @@ private slots:
     }
     void verifyAnswers()
     {
-        QFETCH(QString, name);
-        QFETCH(QString, password);
-        QFETCH(Accounts::Verdict, expected);
+        const auto [name, password, expected] = dataRow<QString, QString, Accounts::Verdict>();
         static QTemporaryDir accounts; // one store for every row: hashing is slow on purpose
         const QString file = accounts.filePath(QStringLiteral("hd.db"));
         if (!QFile::exists(file)) {

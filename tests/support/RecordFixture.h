@@ -3,6 +3,7 @@
 // Shared by the programs that add, edit and delete members through the member window: what the
 // table and the photo folder hold, faults to provoke, and the messages shown meanwhile.
 
+#include "DataRows.h"
 #include "Database.h"
 #include "Dialogs.h"
 #include "Member.h"

@@ -2,6 +2,7 @@
 // register files, photos made with QImage) and the admin tool's import-legacy command.
 
 #include "Accounts.h"
+#include "AdminTool.h"
 #include "Database.h"
 #include "FileChecks.h"
 #include "LegacyImport.h"
@@ -336,17 +337,12 @@ private slots:
             QVERIFY(QDir().mkpath(f.target));
             writeFile(f.target + u"/hd.db"_s, "x");
         }
-        QProcess admin;
-        admin.start(QStringLiteral(TALVIO_ADMIN), {u"import-legacy"_s, f.source, f.target});
-        QVERIFY(admin.waitForFinished(60000));
-        const QString said = QString::fromUtf8(admin.readAllStandardError());
-        QCOMPARE(admin.exitCode(), targetHasStore ? 1 : 0);
-        QCOMPARE(said, targetHasStore
-                           ? withPath(u"文件夹 %1 中已有数据库 hd.db，未作改动\n"_s, f.target)
-                           : u"导入完成\n操作员：4 个\n会员：6 个\n照片已复制：4 个\n"
-                             u"照片缺失：2 个（会员窗口显示这些会员时用默认照片修复）\n"
-                             u"旧“照片”文件夹中没有会员使用的照片：2 个（未复制）\n"
-                             u"默认照片：已复制\n多名会员共用的电话号码：0 个\n"_s);
+        runAdmin({u"import-legacy"_s, f.source, f.target}, targetHasStore ? 1 : 0,
+                 targetHasStore ? withPath(u"文件夹 %1 中已有数据库 hd.db，未作改动\n"_s, f.target)
+                                : u"导入完成\n操作员：4 个\n会员：6 个\n照片已复制：4 个\n"
+                                  u"照片缺失：2 个（会员窗口显示这些会员时用默认照片修复）\n"
+                                  u"旧“照片”文件夹中没有会员使用的照片：2 个（未复制）\n"
+                                  u"默认照片：已复制\n多名会员共用的电话号码：0 个\n"_s);
     }
 };
 

@@ -21,8 +21,6 @@ using namespace MemberTests;
 
 namespace {
 
-const QString kClearQuestion = line(u"你选择了清空系统数据库！\r\n是否真的清空？"_s, u"系统操作"_s,
-                                    Dialogs::Icon::None, Dialogs::Buttons::YesNo);
 const QString kStoreCleared = line(u"数据库清空"_s, kDone);
 
 int rowNamed(const Window& w, const QString& name)

@@ -26,9 +26,6 @@ using Snapshots::Reason;
 
 namespace {
 
-const QString kClearQuestion = line(u"你选择了清空系统数据库！\r\n是否真的清空？"_s, u"系统操作"_s,
-                                    Dialogs::Icon::None, Dialogs::Buttons::YesNo);
-
 int commitsLeft = 0; // the child kills itself right after this many commits
 
 // Run as a child: starts as the program does, then adds, edits and deletes a member over and

@@ -27,6 +27,9 @@ inline const QString kSelfUpdate =
     line(u"数据库内只有1条这样的会员记录，可以自更新"_s, u"返回库内数据条数"_s);
 inline const QString kUpdated = line(u"更新成功"_s, kInfo);
 inline const QString kNotUpdated = line(u"更新失败"_s, kInfo);
+inline const QString kClearQuestion =
+    line(u"你选择了清空系统数据库！\r\n是否真的清空？"_s, u"系统操作"_s, Dialogs::Icon::None,
+         Dialogs::Buttons::YesNo);
 
 class MemberWorld
 {

@@ -184,8 +184,7 @@ private slots:
 
     void signIn_data()
     {
-        // Columns: name, password, message (empty: signs in), store (how the store is broken, if it
-        // is)
+        // Columns: name, password, message (empty: signs in), store (how it is broken, if it is)
         dataColumns<QString, QString, QString, QString>();
         const auto row = [](const char* tag, const char* name, const char* password,
                             const QString& message = {}, const char* store = "") {
@@ -577,8 +576,7 @@ private slots:
 
     void addressesJoinedInStoredOrder_data()
     {
-        // Columns: addresses ("id=address" keeps that id), text, store (how the store is broken, if
-        // it is)
+        // Columns: addresses ("id=address" keeps that id), text, store (how it is broken, if it is)
         dataColumns<QStringList, QString, QString>();
         const auto row = [](const char* tag, const QStringList& addresses, const char* text,
                             const char* store = "") {
